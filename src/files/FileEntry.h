@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace tolvren {
+
+/// How a path text is taken apart.
+enum class PathStyle {
+    Windows, ///< drive letters, '\\' and '/' separate, enclosing double quotes are removed
+    Posix,   ///< only '/' separates; every other byte is ordinary; paths come back byte for byte
+};
+
+/// The pieces of one found file's path: drive, directory, name and extension.
+/// Built in place from a path text; never copied.
+class FileEntry {
+public:
+    explicit FileEntry(const char* path, PathStyle style = PathStyle::Posix);
+    explicit FileEntry(const std::string& path, PathStyle style = PathStyle::Posix);
+    FileEntry(const FileEntry&) = delete;
+    FileEntry& operator=(const FileEntry&) = delete;
+    virtual ~FileEntry();
+
+    std::string GetPath() const;     ///< location followed by name with extension
+    const char* GetPathText();       ///< GetPath() kept in the entry; valid until the next call
+    std::string GetLocation() const; ///< drive followed by directory
+    std::string GetNameExt() const;  ///< name followed by GetDotExt()
+    std::string GetDotExt() const;   ///< "." + extension, or "" without one
+
+    const std::string& Drive() const;
+    const std::string& Directory() const;
+    const std::string& Name() const;
+    const std::string& Extension() const;
+};
+
+/// `text` with a separator appended unless it is empty or already ends in '\\' or '/':
+/// a slash when `forwardSlash` is non-zero, a backslash otherwise.
+std::string AddTrailingSeparator(const std::string& text, int forwardSlash);
+
+} // namespace tolvren
