@@ -3,6 +3,9 @@
 #include "support/TestTree.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +13,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -52,7 +56,8 @@ struct CliResult {
 // Runs the CLI with `args`, its output captured in files of `tree`; `whileRunning` is called with
 // the child's pid before it is waited for.
 CliResult RunCli(const TestTree& tree, std::vector<std::string> args,
-                 const std::function<void(pid_t)>& whileRunning = {}) {
+                 const std::function<void(pid_t)>& whileRunning = {},
+                 const std::vector<std::string>& extraEnv = {}) {
     const std::string outPath = tree.Path(".stdout");
     const std::string errPath = tree.Path(".stderr");
     posix_spawn_file_actions_t actions;
@@ -68,9 +73,18 @@ CliResult RunCli(const TestTree& tree, std::vector<std::string> args,
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e); // earlier entries win: the extra ones come first
+    }
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
     pid_t pid = 0;
     CliResult result;
-    if (posix_spawn(&pid, TOLVREN_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawn(&pid, TOLVREN_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) {
         return result;
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -175,6 +189,28 @@ TEST(Cli, HelpAndVersionSucceedOnStdout) {
     const auto version = RunCli(tree, {"-V"});
     EXPECT_EQ(version.status, 0);
     EXPECT_THAT(version.out, HasSubstr("tolvren-cli "));
+}
+
+TEST(Cli, OpenPassesTheTargetAsOneArgumentAndNeverThroughAShell) {
+    TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    const std::string bin = tree.MakeFolder("bin");
+    tree.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$#\" > \"$0.count\"\n"
+                               "printf '%s' \"$1\" > \"$0.arg\"\n");
+    ::chmod(tree.Path("bin/xdg-open").c_str(), 0755);
+    const std::string target = tree.Path("out $(touch pwned); \"q\" 'x' `touch pwned2` -n");
+    const std::string path = "PATH=" + bin + ":" + std::getenv("PATH");
+    const auto r = RunCli(tree, {"--open", tree.Path("songs"), target}, {}, {path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (int i = 0; i < 500 && !TestTree::Exists(tree.Path("bin/xdg-open.arg")); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(TestTree::Read(tree.Path("bin/xdg-open.count")), "1");
+    EXPECT_EQ(TestTree::Read(tree.Path("bin/xdg-open.arg")), target);
+    EXPECT_FALSE(TestTree::Exists("pwned"));
+    EXPECT_FALSE(TestTree::Exists("pwned2"));
+    EXPECT_FALSE(TestTree::Exists(tree.Path("pwned")));
 }
 
 TEST(Cli, InterruptStopsAfterTheCurrentFileWithStatus130) {
