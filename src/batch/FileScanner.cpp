@@ -158,26 +158,22 @@ bool FileContainsText(const std::string& path, const std::string& text) {
         return false;
     }
 
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
     std::string upperWanted = wanted;
-    for (char& c : upperWanted) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    std::transform(upperWanted.begin(), upperWanted.end(), upperWanted.begin(), upper);
     const std::size_t n = wanted.size();
-    const std::size_t windowSize = std::max<std::size_t>(128, 2 * n);
-    const std::size_t ask = windowSize - n;
-    // The last n bytes of each window open the next, so an occurrence cut by a read is found.
-    std::string window(windowSize, ' ');
+    const std::size_t ask = std::max<std::size_t>(128, 2 * n) - n;
+    // The last n bytes searched in one window open the next, so an occurrence cut by a read is
+    // still found. They are taken after NUL bytes are dropped, and nothing is put before the
+    // first read: the answer is then exactly whether the file's text without NULs holds the
+    // text, and a text that starts with blanks cannot match blanks the file never had.
+    std::string buffer(ask, '\0');
     std::string haystack;
     bool found = false;
-    for (bool first = true; !found; first = false) {
-        if (!first) {
-            std::copy(window.end() - static_cast<std::ptrdiff_t>(n), window.end(), window.begin());
-        }
+    while (!found) {
         std::size_t got = 0;
         while (got < ask) {
-            const ssize_t r = ::read(fd, window.data() + n + got, ask - got);
+            const ssize_t r = ::read(fd, buffer.data() + got, ask - got);
             if (r < 0 && errno == EINTR) {
                 continue;
             }
@@ -186,16 +182,17 @@ bool FileContainsText(const std::string& path, const std::string& text) {
             }
             got += static_cast<std::size_t>(r);
         }
-        haystack.clear();
-        for (std::size_t i = 0; i < n + got; ++i) {
-            const char c = window[i];
-            if (c != '\0') {
-                haystack += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        for (std::size_t i = 0; i < got; ++i) {
+            if (buffer[i] != '\0') {
+                haystack += upper(buffer[i]);
             }
         }
         found = haystack.find(upperWanted) != std::string::npos;
         if (got < ask) {
             break;
+        }
+        if (haystack.size() > n) {
+            haystack.erase(0, haystack.size() - n);
         }
     }
     ::close(fd);

@@ -458,6 +458,8 @@ TEST(FileContainsText, ReadWindows) {
         {"needle", "", false},
         {"needle", "need\0zzz"s, true}, // the text ends at its NUL
         {"", "x", false},
+        {"abc", "  abc", false}, // no blanks before the file's first byte
+        {filler.substr(0, 125) + "ne" + std::string(300, '\0') + "edle", "needle", true},
     };
     int i = 0;
     for (const Case& c : cases) {
