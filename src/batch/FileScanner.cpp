@@ -55,11 +55,7 @@ void ListSubfolders(Frame& frame) {
     if (frame.options.includeSubfolders == 0) {
         return;
     }
-    for (DirectoryEntry& entry : FindEntries(frame.options.baseFolder, "*.*")) {
-        if (entry.IsDirectory()) {
-            frame.subfolders.push_back(std::move(entry));
-        }
-    }
+    frame.subfolders = FindEntries(frame.options.baseFolder, "*.*", true);
 }
 
 } // namespace

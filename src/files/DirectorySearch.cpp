@@ -178,7 +178,8 @@ bool GetIdentity(const std::string& path, FileIdentity& identity) {
     return ok;
 }
 
-std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask) {
+std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask,
+                                        bool foldersOnly) {
     std::vector<DirectoryEntry> entries;
     const int fd = OpenPath(folder.empty() ? std::string(".") : folder, O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
@@ -200,6 +201,10 @@ std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_v
         if (name == "." || name == ".." || !MatchesWildcard(mask, name)) {
             continue;
         }
+        if (foldersOnly && item->d_type != DT_DIR && item->d_type != DT_LNK &&
+            item->d_type != DT_UNKNOWN) {
+            continue;
+        }
         // Follow links: a link to a file is a file, a link to a folder is a folder. What is
         // neither (FIFOs, sockets, devices, dangling links) is left out, since opening a FIFO
         // would block whoever reads the list.
@@ -209,7 +214,7 @@ std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_v
             continue;
         }
         const mode_t mode = stx.stx_mode;
-        if (!S_ISREG(mode) && !S_ISDIR(mode)) {
+        if ((!S_ISREG(mode) || foldersOnly) && !S_ISDIR(mode)) {
             continue;
         }
         DirectoryEntry entry;

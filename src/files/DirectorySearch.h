@@ -58,7 +58,10 @@ bool MatchesWildcard(std::string_view mask, std::string_view name);
 /// sorted by their names' bytes with ASCII letters upper-cased. A folder that is missing or
 /// cannot be read gives no entries. An empty `folder` is the current folder. Folder texts of any
 /// length work.
-std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask);
+/// With `foldersOnly`, only folders are returned; entries the folder listing already shows to be
+/// something else are passed over without asking for their metadata.
+std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask,
+                                        bool foldersOnly = false);
 
 /// `folder` made absolute against the current folder ("" is the current folder itself). Nothing
 /// else is changed: "." and ".." stay, since a link may make "a/.." something other than ".".
