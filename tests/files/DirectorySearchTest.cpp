@@ -61,14 +61,12 @@ TEST(MakeAbsolute, PrefixesTheCurrentFolderOnlyToRelativeTexts) {
 TEST(FindEntries, MetadataAndAttributes) {
     std::string root = "/tmp/tolvren-find-XXXXXX";
     ASSERT_NE(::mkdtemp(root.data()), nullptr);
-    const auto make = [&](const char* name, mode_t mode, const char* content) {
-        const std::string path = root + "/" + name;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, mode);
+    const auto make = [&](const char* name, mode_t mode, const std::string& content) {
+        const int fd = ::open((root + "/" + name).c_str(), O_WRONLY | O_CREAT, mode);
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, content, std::char_traits<char>::length(content)),
-                  static_cast<ssize_t>(std::char_traits<char>::length(content)));
+        ASSERT_EQ(::write(fd, content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
         ::close(fd);
-        ::chmod(path.c_str(), mode);
     };
     make("b.txt", 0644, "hello");
     make(".h", 0444, "");

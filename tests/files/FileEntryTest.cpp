@@ -108,13 +108,6 @@ TEST(FileEntry, NullTextIsEmpty) {
     EXPECT_EQ(entry.GetPath(), "");
 }
 
-TEST(FileEntry, PathTextFollowsTheLatestCall) {
-    FileEntry entry("/a/x.ksc");
-    const char* first = entry.GetPathText();
-    EXPECT_STREQ(first, "/a/x.ksc");
-    EXPECT_STREQ(entry.GetPathText(), "/a/x.ksc");
-}
-
 TEST(AddTrailingSeparator, Table) {
     struct Case {
         std::string text;
