@@ -19,6 +19,8 @@ enum class PathStyle {
 /// name is empty (".ksc" gives nothing back; "x." gives "x").
 /// POSIX style: GetPath() is the text the entry was built from and GetNameExt() its last
 /// component, byte for byte, whatever the name looks like (".ksc", "x.ksc.", "a\\b:c").
+/// Its Name() is the last component up to its last full stop and Extension() what follows that
+/// full stop (".ksc": empty name, extension "ksc").
 /// Paths of any length are taken whole in both styles.
 class FileEntry {
 public:
