@@ -3,8 +3,6 @@
 #include "conversion/TestSupport.h"
 
 #include <gtest/gtest.h>
-#include <thread>
-
 namespace tolvren {
 namespace {
 
@@ -47,25 +45,6 @@ TEST(CodePage, EveryByteValueConvertsToValidUtf8) {
         }
     }
     EXPECT_TRUE(IsValidUtf8(ToUtf8(all)));
-}
-
-TEST(CodePage, DecodersInSeveralThreadsAgree) {
-    const std::string gbk = Gbk("并行转换测试");
-    std::string results[4];
-    std::thread threads[4];
-    for (int i = 0; i < 4; ++i) {
-        threads[i] = std::thread([&, i] {
-            for (int n = 0; n < 200; ++n) {
-                results[i] = ToUtf8(gbk);
-            }
-        });
-    }
-    for (auto& t : threads) {
-        t.join();
-    }
-    for (const auto& r : results) {
-        EXPECT_EQ(r, "并行转换测试");
-    }
 }
 
 TEST(CodePage, Utf8Validation) {

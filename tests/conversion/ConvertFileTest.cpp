@@ -131,6 +131,7 @@ TEST_F(ConvertFileTest, ReportsSourcesThatCannotBeRead) {
         {PathOf("missing.ksc"), "cannot open source: No such file or directory"},
         {PathOf("folder.ksc"), "cannot read source: Is a directory"},
         {PathOf("fifo.ksc"), "cannot read source: not a regular file"},
+        {"/dev/null", "cannot read source: not a regular file"},
         {"", "cannot open source: No such file or directory"},
     };
     for (const Case& c : cases) {

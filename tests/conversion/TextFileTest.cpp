@@ -104,25 +104,6 @@ TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
     EXPECT_NE(content.find("Name:"), std::string::npos);
 }
 
-TEST_F(TextFileOnDisk, ReadWholeFileRefusesWhatIsNotARegularFile) {
-    ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
-    std::string content;
-    struct stat info {};
-    struct Case {
-        std::string path, described;
-    } cases[] = {
-        {PathOf("missing"), "cannot open source: No such file or directory"},
-        {m_dir.string(), "cannot read source: Is a directory"},
-        {PathOf("fifo"), "cannot read source: not a regular file"}, // must not block
-        {"/dev/null", "cannot read source: not a regular file"},
-    };
-    for (const Case& c : cases) {
-        const IoResult result = ReadWholeFile(c.path, content, info);
-        EXPECT_FALSE(result.ok());
-        EXPECT_EQ(result.Describe("source"), c.described);
-    }
-}
-
 TEST_F(TextFileOnDisk, AtomicWriterReplacesOnlyOnCommit) {
     const std::string target = PathOf("doc.kmc");
     Put(target, "old");
@@ -173,13 +154,6 @@ TEST_F(TextFileOnDisk, AtomicWriterCreatesFilesWithTheUsualPermissions) {
     struct stat info {};
     ASSERT_EQ(stat(PathOf("mode.kmc").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
-}
-
-TEST_F(TextFileOnDisk, AtomicWriterReportsAMissingFolder) {
-    AtomicFileWriter writer(PathOf("no/such/doc.kmc"));
-    const IoResult result = writer.Open();
-    EXPECT_EQ(result.Describe("target"), "cannot create target: No such file or directory");
-    EXPECT_FALSE(writer.Commit().ok());
 }
 
 } // namespace
