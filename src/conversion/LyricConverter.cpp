@@ -185,6 +185,11 @@ ConvertResult LyricConverter::ConvertFile(std::string sourcePath, std::string ta
             return {ConvertStatus::TargetNotWritable,
                     IoResult::Failed("create", EISDIR).Describe("target")};
         }
+        // A read-only document is one its owner protected; replacing it by a rename would
+        // succeed, so honour the protection here, as opening it for writing would.
+        if ((target.st_mode & S_IWUSR) == 0) {
+            return {ConvertStatus::TargetNotWritable, "cannot write target: it is read-only"};
+        }
     } else if (targetPath.empty()) {
         return {ConvertStatus::TargetNotWritable,
                 IoResult::Failed("create", ENOENT).Describe("target")};
