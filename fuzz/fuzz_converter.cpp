@@ -12,15 +12,26 @@
 
 namespace {
 
-const std::string& WorkFolder() {
-    static const std::string folder = [] {
+// One scratch folder for the whole fuzzing session, removed again when the fuzzer exits.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
         char pattern[] = "/tmp/fuzz_converter.XXXXXX";
         if (mkdtemp(pattern) == nullptr) {
             std::abort();
         }
-        return std::string(pattern);
-    }();
-    return folder;
+        path = pattern;
+    }
+    ~ScratchFolder() {
+        std::remove((path + "/song.ksc").c_str());
+        std::remove((path + "/song.kmc").c_str());
+        rmdir(path.c_str());
+    }
+};
+
+const std::string& WorkFolder() {
+    static const ScratchFolder folder;
+    return folder.path;
 }
 
 int EntryCount(const std::string& folder) {
