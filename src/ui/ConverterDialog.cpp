@@ -288,22 +288,27 @@ void ConverterDialog::OnRunFinished() {
 
 QString ConverterDialog::ProblemSummary() const {
     QStringList lines;
-    int failed = 0;
+    int listed = 0;
     for (const RunProblem& problem : m_run.m_problems) {
-        if (problem.kind != RunProblem::Kind::Failed) {
+        if (++listed > kMaxListedProblems) {
             continue;
         }
-        if (++failed <= kMaxListedProblems) {
+        if (problem.kind == RunProblem::Kind::Failed) {
             lines << QStringLiteral("%1：%2").arg(FromPath(problem.path), FromText(problem.reason));
+        } else {
+            lines << QStringLiteral("%1：覆盖了 %2 的结果 %3")
+                         .arg(FromPath(problem.path), FromPath(problem.otherPath),
+                              FromPath(problem.targetPath));
         }
     }
-    if (failed == 0) {
+    if (listed == 0) {
         return {};
     }
-    if (failed > kMaxListedProblems) {
-        lines << QStringLiteral("……另有 %1 个文件").arg(failed - kMaxListedProblems);
+    if (listed > kMaxListedProblems) {
+        lines << QStringLiteral("……另有 %1 个").arg(listed - kMaxListedProblems);
     }
-    lines.prepend(QStringLiteral("未能转换的文件："));
+    lines.prepend(m_run.m_nFailed > 0 ? QStringLiteral("未能转换的文件：")
+                                      : QStringLiteral("转换时的问题："));
     return lines.join(QLatin1Char('\n'));
 }
 
