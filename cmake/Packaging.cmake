@@ -12,9 +12,9 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# The summary above is the synopsis line; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Batch converter from KSC karaoke lyric scripts to KMC documents\n \
-Tolvren converts KSC lyric scripts into KMC documents, one file or a whole folder\n \
+  "Tolvren converts KSC lyric scripts into KMC documents, one file or a whole folder\n \
 tree at a time, with a Qt dialog (tolvren) and a command-line tool (tolvren-cli).")
 # The shared libraries (Qt 6, ICU, fmt, the C++ runtime) are found by dpkg-shlibdeps; Qt's
 # platform plugins are loaded at run time, so the package that holds them is named here.
