@@ -65,8 +65,6 @@ int FakeWorker(RunState& run) {
         if (g_fake.held) {
             g_fake.gate.acquire();
         }
-        run.m_problems.push_back({RunProblem::Kind::Failed, "/in/f" + std::to_string(i) + ".ksc",
-                                  "", "", "cannot read"});
         ++g_fake.converted;
         ui.SetProgressPos((i + 1) * 100 / g_fake.files);
         ui.SetProgressText(std::to_string(i + 1) + "/" + std::to_string(g_fake.files));
@@ -299,15 +297,6 @@ private slots:
         QVERIFY(Dialog().isVisible());
     }
 
-    void theBarsTooltipListsTheFailedFiles() {
-        StartHeldRun(2);
-        g_fake.gate.release(2);
-        QTRY_VERIFY(!Dialog().IsRunActive());
-        const QString tip = Bar()->toolTip();
-        QVERIFY2(tip.contains(QStringLiteral("/in/f0.ksc：cannot read")), qPrintable(tip));
-        QVERIFY2(tip.contains(QStringLiteral("/in/f1.ksc")), qPrintable(tip));
-    }
-
     void stopEndsTheRunAfterTheCurrentFile() {
         StartHeldRun(5);
         QTest::mouseClick(Button("1009"), Qt::LeftButton);
@@ -317,14 +306,6 @@ private slots:
         QCOMPARE(Bar()->GetWindowText(), QStringLiteral("stopped"));
         QVERIFY(Button("1005")->isEnabled());
         QVERIFY(Dialog().isVisible());
-    }
-
-    void anEditTypedDuringARunIsRewrittenAfterTheNextFile() {
-        StartHeldRun(3);
-        Edit("1006")->setText(QStringLiteral("typed during the run"));
-        g_fake.gate.release();
-        QTRY_COMPARE(Edit("1006")->text(), QString());
-        QCOMPARE(Edit("1001")->text(), QStringLiteral("/in"));
     }
 
     void exitWhenIdleClosesAtOnce_data() {

@@ -83,37 +83,27 @@ private slots:
         QVERIFY2(std::abs(left - right) <= (left + right) / 3, "text is not centred");
     }
 
-    void thePercentageIsTruncated_data() {
+    // Both truncate: 29 of 100 shows 28%, and half of 267 pixels is 133.
+    void textAndFilledWidthFollowThePosition_data() {
         QTest::addColumn<int>("pos");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0 << "0%";
-        QTest::newRow("29") << 29 << "28%";
-        QTest::newRow("50") << 50 << "50%";
-        QTest::newRow("57") << 57 << "56%";
-        QTest::newRow("58") << 58 << "57%";
-        QTest::newRow("100") << 100 << "100%";
+        QTest::addColumn<int>("width");
+        QTest::newRow("0") << 0 << "0%" << 0;
+        QTest::newRow("29") << 29 << "28%" << 77;
+        QTest::newRow("50") << 50 << "50%" << 133;
+        QTest::newRow("57") << 57 << "56%" << 152;
+        QTest::newRow("58") << 58 << "57%" << 154;
+        QTest::newRow("100") << 100 << "100%" << 267;
+        QTest::newRow("beyond the range") << 250 << "250%" << 267;
+        QTest::newRow("below the range") << -5 << "-5%" << 0;
     }
-    void thePercentageIsTruncated() {
+    void textAndFilledWidthFollowThePosition() {
         QFETCH(int, pos);
         QFETCH(QString, text);
-        TextProgressCtrl bar;
-        bar.SetPos(pos);
-        QCOMPARE(bar.DisplayText(), text);
-    }
-
-    void theFilledWidthIsTruncatedAndClamped_data() {
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<int>("width");
-        QTest::newRow("half of 267") << 50 << 133;
-        QTest::newRow("full") << 100 << 267;
-        QTest::newRow("below the range") << -5 << 0;
-        QTest::newRow("beyond the range") << 250 << 267;
-    }
-    void theFilledWidthIsTruncatedAndClamped() {
-        QFETCH(int, pos);
         QFETCH(int, width);
         TextProgressCtrl bar;
         bar.SetPos(pos);
+        QCOMPARE(bar.DisplayText(), text);
         QCOMPARE(bar.FilledWidth(267), width);
     }
 
