@@ -15,6 +15,9 @@ ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 int ConverterApp::InitInstance() {
     ConverterDialog dialog(&ConvertWorker);
+    // The dialog closes only when no run is left (an Exit during a run waits for the worker), so
+    // nothing is running when the event loop ends and the dialog is destroyed.
+    connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
     dialog.show();
     exec();
     return 0;

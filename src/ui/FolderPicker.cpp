@@ -8,7 +8,7 @@ namespace tolvren {
 QString FolderPicker(QWidget* owner) {
     const QString folder = QFileDialog::getExistingDirectory(
         owner, QStringLiteral("请选择文件夹..."), QString(), QFileDialog::ShowDirsOnly);
-    // Only local folders: a chooser may hand back a remote location it cannot map to a path.
+    // One spelling for every chooser: no trailing separator except on the root "/".
     return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
 }
 
