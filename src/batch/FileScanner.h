@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/DirectorySearch.h"
 #include "files/FileEntry.h"
 
 #include <cstdint>
@@ -9,23 +10,14 @@
 
 namespace tolvren {
 
-// Criteria bits of ScanOptions::flags, in the order Scan applies them.
+// Criteria bits of ScanOptions::flags. Scan applies them in this order: attributes, size,
+// modified, created, accessed, text; the first that fails rejects the entry.
 inline constexpr std::uint32_t SCAN_BY_SIZE = 0x01;
 inline constexpr std::uint32_t SCAN_BY_MODIFIED = 0x02;
 inline constexpr std::uint32_t SCAN_BY_CREATED = 0x04;
 inline constexpr std::uint32_t SCAN_BY_ACCESSED = 0x08;
 inline constexpr std::uint32_t SCAN_BY_ATTRIBUTES = 0x10;
 inline constexpr std::uint32_t SCAN_BY_TEXT = 0x20;
-
-// File attribute bits as the scanner sees them (the Windows values, mapped from POSIX metadata).
-inline constexpr std::uint32_t FILE_ATTR_READONLY = 0x001;
-inline constexpr std::uint32_t FILE_ATTR_HIDDEN = 0x002;
-inline constexpr std::uint32_t FILE_ATTR_SYSTEM = 0x004;
-inline constexpr std::uint32_t FILE_ATTR_DIRECTORY = 0x010;
-inline constexpr std::uint32_t FILE_ATTR_ARCHIVE = 0x020;
-inline constexpr std::uint32_t FILE_ATTR_NORMAL = 0x080;
-inline constexpr std::uint32_t FILE_ATTR_TEMPORARY = 0x100;
-inline constexpr std::uint32_t FILE_ATTR_COMPRESSED = 0x800;
 
 /// What the batch worker asks for: read-only, hidden, system, archive, temporary, compressed.
 inline constexpr std::uint32_t KSC_ATTRIBUTE_MASK = 0x927;
@@ -49,7 +41,10 @@ struct ScanOptions {
 };
 
 /// Collects the full paths of the entries under a folder that match a mask and the criteria.
-/// Folders are listed with a trailing '/'. Subfolders come before a folder's own matches.
+/// Paths are absolute (a relative base folder is taken against the current folder) and use '/';
+/// folders are listed with a trailing '/'. Subfolders come before a folder's own matches, each
+/// folder's entries in the order of FindEntries. Links are followed, but a folder that is already
+/// being searched further up the same walk is not entered again, so link loops end.
 class FileScanner {
 public:
     FileScanner() = default;
@@ -64,10 +59,14 @@ public:
     void RemoveAll();
 
 private:
+    void MatchFolder(const ScanOptions& options);
+
     std::vector<std::string> m_found;
 };
 
-/// Whether the file at `path` holds `text`, compared without regard to ASCII case.
+/// Whether the file at `path` holds `text`, compared without regard to ASCII case; NUL bytes of
+/// the file are skipped. False for an empty text, a file that cannot be opened and anything but
+/// a regular file (a FIFO is never waited on).
 bool FileContainsText(const std::string& path, const std::string& text);
 
 } // namespace tolvren

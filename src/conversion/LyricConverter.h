@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tolvren {
 
@@ -36,6 +37,26 @@ public:
     /// One `karaoke.add(...)` statement (GBK, no line end) to one `l` element line ending in a line
     /// feed, still in GBK; a single line feed when the statement's fields cannot all be found.
     std::string TranslateLine(const std::string& line) const;
+
+    /// The document for the script bytes `script` exactly as ConvertFile writes it to disk
+    /// (byte-order mark, CR LF line ends). `fileName` is the source's last path component, used
+    /// for the title when the script names none.
+    std::string ConvertText(std::string script, std::string_view fileName) const;
+
+private:
+    struct ScriptValues;
+    ScriptValues ReadScript(std::string_view script) const;
+    template <typename Sink>
+    void WriteDocument(const ScriptValues& values, std::string_view fileName, Sink& sink) const;
+
+    std::string m_strXmlHeader;
+    std::string m_strRootOpen;
+    std::string m_strRootClose;
+    std::string m_strOffsetKey;
+    std::string m_strSingerKey;
+    std::string m_strTitleKey;
+    std::string m_strLineKey;
+    std::string m_strAuthor;
 };
 
 } // namespace tolvren

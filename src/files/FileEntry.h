@@ -11,7 +11,17 @@ enum class PathStyle {
 };
 
 /// The pieces of one found file's path: drive, directory, name and extension.
-/// Built in place from a path text; never copied.
+/// Built in place from a path text; never copied. No operation fails: an empty text gives an
+/// entry whose pieces are all empty.
+///
+/// Windows style: enclosing double quotes are removed, the drive is "X:" when the second byte is
+/// a colon, the directory has every '/' turned into '\\', and the extension is dropped when the
+/// name is empty (".ksc" gives nothing back; "x." gives "x").
+/// POSIX style: GetPath() is the text the entry was built from and GetNameExt() its last
+/// component, byte for byte, whatever the name looks like (".ksc", "x.ksc.", "a\\b:c").
+/// Its Name() is the last component up to its last full stop and Extension() what follows that
+/// full stop (".ksc": empty name, extension "ksc").
+/// Paths of any length are taken whole in both styles.
 class FileEntry {
 public:
     explicit FileEntry(const char* path, PathStyle style = PathStyle::Posix);
@@ -30,6 +40,17 @@ public:
     const std::string& Directory() const;
     const std::string& Name() const;
     const std::string& Extension() const;
+
+private:
+    std::string m_strDrive;
+    std::string m_strDirectory;
+    std::string m_strName;
+    std::string m_strExtension;
+    std::string m_strPathText;
+    // The last component held a full stop. Only the POSIX style looks at it, so that "x." and
+    // ".ksc" come back whole.
+    bool m_bHasDot = false;
+    PathStyle m_style;
 };
 
 /// `text` with a separator appended unless it is empty or already ends in '\\' or '/':

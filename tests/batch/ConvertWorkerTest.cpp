@@ -155,7 +155,7 @@ TEST(ConvertWorker, OutputNamesDropTheLastThreeBytesOfTheName) {
         {"Song.ksc", true, "Song.kmc"},   {"SONG.KSC", true, "SONG.kmc"},
         {"a.ksc.bak", true, "a.ksc.kmc"}, {"b.kscx", true, "b.kkmc"},
         {"Song.ksc", false, "Song.xml"},  {".ksc", true, ".kmc"},
-        {"x.ksc.", true, "x.kskmc"},
+        {"x.ksc.", true, "x.kkmc"},
     };
     for (const auto& c : cases) {
         WorkerRun w;

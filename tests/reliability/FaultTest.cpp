@@ -24,12 +24,12 @@ using test::TestTree;
 const std::string kSong = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Song');\r\n"
                           "karaoke.add('00:01.000', '00:02.000', 'la la', '500,500');\r\n";
 
-struct Run {
+struct FaultRun {
     TestTree tree;
     RecordingFrontEnd frontEnd;
     RunState run;
 
-    Run() {
+    FaultRun() {
         run.m_strSourceDir = tree.Path("src");
         run.m_strTargetDir = tree.Path("out");
         run.m_pFrontEnd = &frontEnd;
@@ -68,7 +68,7 @@ struct Run {
 };
 
 // Acts once, when the worker shows the given progress text (between two files).
-void OnText(Run& r, const std::string& text, std::function<void()> act) {
+void OnText(FaultRun& r, const std::string& text, std::function<void()> act) {
     r.frontEnd.onCall = [&r, text, act](const std::string& call) {
         if (call == "text " + text) {
             act();
@@ -96,7 +96,7 @@ TEST(Faults, SourceChangedBetweenScanAndConversionFailsOnlyThatFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Run r;
+        FaultRun r;
         r.Songs({"a.ksc", "b.ksc", "c.ksc"});
         // A FIFO that blocked the run would end this test by the test timeout.
         OnText(r, "1/3  33% ", [&] { c.change(r.tree.Path("src/b.ksc")); });
@@ -109,7 +109,7 @@ TEST(Faults, SourceChangedBetweenScanAndConversionFailsOnlyThatFile) {
 }
 
 TEST(Faults, UnreadableSourceIsReportedAndTheRestConverted) {
-    Run r;
+    FaultRun r;
     r.Songs({"a.ksc", "b.ksc"});
     ::chmod(r.tree.Path("src/a.ksc").c_str(), 0);
     // Mode bits do not bind root: the run happens as an ordinary user where we are root.
@@ -131,30 +131,32 @@ TEST(Faults, UnreadableSourceIsReportedAndTheRestConverted) {
 TEST(Faults, TargetThatCannotBeWrittenIsReportedAndLeftAlone) {
     struct Case {
         const char* name;
-        std::function<void(Run&)> prepare;
-        std::function<void(Run&)> check;
+        std::function<void(FaultRun&)> prepare;
+        std::function<void(FaultRun&)> check;
         int failed;
     };
     const std::vector<Case> cases = {
         {"target folder's parent missing",
-         [](Run& r) { r.run.m_strTargetDir = r.tree.Path("no/parent/out"); },
-         [](Run& r) { EXPECT_FALSE(TestTree::Exists(r.tree.Path("no"))); }, 2},
+         [](FaultRun& r) { r.run.m_strTargetDir = r.tree.Path("no/parent/out"); },
+         [](FaultRun& r) { EXPECT_FALSE(TestTree::Exists(r.tree.Path("no"))); }, 2},
         {"a file where the target folder should be",
-         [](Run& r) { r.tree.Write("out", "precious"); },
-         [](Run& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out")), "precious"); }, 2},
+         [](FaultRun& r) { r.tree.Write("out", "precious"); },
+         [](FaultRun& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out")), "precious"); }, 2},
         {"read-only target file",
-         [](Run& r) {
+         [](FaultRun& r) {
              r.tree.Write("out/a.kmc", "old document");
              ::chmod(r.tree.Path("out/a.kmc").c_str(), 0444);
          },
-         [](Run& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out/a.kmc")), "old document"); }, 1},
+         [](FaultRun& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out/a.kmc")), "old document"); },
+         1},
         {"a folder where the target file should be",
-         [](Run& r) { r.tree.Write("out/a.kmc/keep", "inside"); },
-         [](Run& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out/a.kmc/keep")), "inside"); }, 1},
+         [](FaultRun& r) { r.tree.Write("out/a.kmc/keep", "inside"); },
+         [](FaultRun& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out/a.kmc/keep")), "inside"); },
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Run r;
+        FaultRun r;
         r.Songs({"a.ksc", "b.ksc"});
         c.prepare(r);
         r.Start();
@@ -168,7 +170,7 @@ TEST(Faults, TargetThatCannotBeWrittenIsReportedAndLeftAlone) {
 }
 
 TEST(Faults, DiskFullKeepsThePreviousDocumentAndLeavesNoTemporary) {
-    Run r;
+    FaultRun r;
     std::string big = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Big');\r\n";
     for (int i = 0; i < 2000; ++i) {
         big += "karaoke.add('00:01.000', '00:02.000', 'a long enough lyric line', '500');\r\n";
@@ -200,7 +202,7 @@ TEST(Faults, OddNamesConvertUnderTheirOwnNames) {
         {"-leading dash.ksc", "-leading dash.kmc"},
         {"back\\slash:colon.ksc", "back\\slash:colon.kmc"},
     };
-    Run r;
+    FaultRun r;
     for (const auto& [source, target] : cases) {
         r.tree.Write("src/" + source, kSong);
     }
@@ -213,7 +215,7 @@ TEST(Faults, OddNamesConvertUnderTheirOwnNames) {
 }
 
 TEST(Faults, DeepPathsNearTheSystemLimitWork) {
-    Run r;
+    FaultRun r;
     std::string relative = "src";
     while (relative.size() < 3800) {
         relative += "/" + std::string(200, 'd');
@@ -226,7 +228,7 @@ TEST(Faults, DeepPathsNearTheSystemLimitWork) {
 }
 
 TEST(Faults, LinksLoopsAndSpecialFilesNeverHang) {
-    Run r;
+    FaultRun r;
     r.Songs({"a.ksc", "sub/b.ksc"});
     std::filesystem::create_directory_symlink(r.tree.Path("src"), r.tree.Path("src/sub/loop"));
     std::filesystem::create_directory_symlink("..", r.tree.Path("src/sub/parent"));

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Field, substring and trimming operations on byte strings (GBK text). Indexes are byte indexes
+// from 0; substrings are clamped to the text instead of failing, the way the converter's statement
+// parsing expects. The delimiters used on GBK text are bytes below 0x40, which never occur inside a
+// double-byte character, so plain byte comparison finds only real occurrences.
+
+namespace tolvren {
+
+/// The current delimiter of GetFieldRange and CountDelimiters; GetField sets it on every call.
+/// Starts as '|'. One per thread, so two threads converting at once never disturb each other.
+extern thread_local char g_fieldDelimiter;
+
+/// Field `index` (from 0) of `text` cut at `delimiter`; sets g_fieldDelimiter to `delimiter`.
+/// A field the text does not have is empty.
+std::string GetField(std::string_view text, char delimiter, std::ptrdiff_t index);
+
+/// Fields `first` to `last` of `text` with the delimiters between them (g_fieldDelimiter).
+/// `last` < 0 means up to the final field. Missing fields count as empty, so asking past the end
+/// pads with delimiters; a negative `first` or `last` < `first` - 1 gives the empty text.
+std::string GetFieldRange(std::string_view text, std::ptrdiff_t first, std::ptrdiff_t last);
+
+/// Number of bytes of `text` equal to g_fieldDelimiter.
+std::ptrdiff_t CountDelimiters(std::string_view text);
+
+/// Replaces every occurrence of `find` in `text` by `replacement`, left to right, without
+/// overlaps and without searching replaced text again. Returns the number of replacements.
+/// An empty `find` changes nothing and returns 0.
+std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::string_view find);
+
+/// `text` without leading and trailing space, tab, LF, VT, FF and CR.
+std::string Trimmed(std::string_view text);
+
+/// Substring of `count` bytes from `first`: a negative `first` counts as 0, a negative `count` as
+/// 0, a count running past the end stops at the end, a `first` past the end gives "".
+std::string Mid(std::string_view text, std::ptrdiff_t first, std::ptrdiff_t count);
+
+/// The bytes from `first` to `last`, both inclusive: Mid(text, first, last - first + 1).
+std::string MidRange(std::string_view text, std::ptrdiff_t first, std::ptrdiff_t last);
+
+} // namespace tolvren

@@ -1,0 +1,434 @@
+#include "batch/FileScanner.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tolvren {
+namespace {
+
+// Removes a tree through descriptors, so trees deeper than one path can name are removed too.
+void RemoveAt(int parent, const char* name) {
+    struct stat st {};
+    if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::fchmodat(parent, name, 0700, 0);
+        const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+        if (fd >= 0) {
+            if (DIR* dir = ::fdopendir(fd)) {
+                std::vector<std::string> names;
+                while (const dirent* item = ::readdir(dir)) {
+                    const std::string child = item->d_name;
+                    if (child != "." && child != "..") {
+                        names.push_back(child);
+                    }
+                }
+                for (const std::string& child : names) {
+                    RemoveAt(::dirfd(dir), child.c_str());
+                }
+                ::closedir(dir);
+            } else {
+                ::close(fd);
+            }
+        }
+        ::unlinkat(parent, name, AT_REMOVEDIR);
+    } else {
+        ::unlinkat(parent, name, 0);
+    }
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempTree {
+public:
+    TempTree() {
+        std::string pattern = "/tmp/tolvren-scan-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            m_strRoot = pattern;
+        }
+    }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+    ~TempTree() {
+        if (!m_strRoot.empty()) {
+            RemoveAt(AT_FDCWD, m_strRoot.c_str());
+        }
+    }
+
+    const std::string& Root() const { return m_strRoot; }
+    std::string Path(const std::string& relative) const { return m_strRoot + "/" + relative; }
+
+    void Dir(const std::string& relative, mode_t mode = 0755) const {
+        ASSERT_EQ(::mkdir(Path(relative).c_str(), mode), 0) << relative;
+    }
+    void File(const std::string& relative, const std::string& content = "x",
+              mode_t mode = 0644) const {
+        const int fd = ::open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+        ASSERT_GE(fd, 0) << relative;
+        ASSERT_EQ(::write(fd, content.data(), content.size()),
+                  static_cast<ssize_t>(content.size()));
+        ::close(fd);
+    }
+    void Link(const std::string& target, const std::string& relative) const {
+        ASSERT_EQ(::symlink(target.c_str(), Path(relative).c_str()), 0) << relative;
+    }
+
+private:
+    std::string m_strRoot;
+};
+
+// The worker's search: every name that contains ".ksc", subfolders, attribute mask 0x927.
+ScanOptions WorkerOptions(const std::string& base) {
+    ScanOptions options;
+    options.baseFolder = base;
+    options.fileMask = "**.ksc*";
+    options.includeSubfolders = 1;
+    options.flags |= SCAN_BY_ATTRIBUTES;
+    options.attributes |= KSC_ATTRIBUTE_MASK;
+    return options;
+}
+
+std::vector<std::string> Found(const FileScanner& scanner) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < scanner.GetCount(); ++i) {
+        paths.push_back(scanner.GetAt(i).GetPath());
+    }
+    return paths;
+}
+
+std::vector<std::string> ScanAll(ScanOptions options) {
+    FileScanner scanner;
+    scanner.Scan(options);
+    return Found(scanner);
+}
+
+class ScannerTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(tree.Root().empty()); }
+    std::string P(const std::string& relative) const { return tree.Path(relative); }
+
+    TempTree tree;
+};
+
+TEST_F(ScannerTest, SubfoldersComeFirstDepthFirst) {
+    tree.Dir("sub");
+    tree.Dir("sub/deep");
+    tree.Dir("z");
+    tree.File("a.ksc");
+    tree.File("sub/b.ksc");
+    tree.File("sub/deep/c.ksc");
+    tree.File("z/d.ksc");
+    const std::vector<std::string> expected = {P("sub/deep/c.ksc"), P("sub/b.ksc"), P("z/d.ksc"),
+                                               P("a.ksc")};
+    for (const std::string& base : {tree.Root(), tree.Root() + "/"}) {
+        ScanOptions options = WorkerOptions(base);
+        FileScanner scanner;
+        EXPECT_EQ(scanner.Scan(options), 4);
+        EXPECT_EQ(Found(scanner), expected) << base;
+        EXPECT_EQ(options.baseFolder, tree.Root() + "/");
+    }
+}
+
+TEST_F(ScannerTest, RelativeAndEmptyBaseFoldersGiveAbsolutePaths) {
+    tree.Dir("in");
+    tree.File("in/a.ksc");
+    char previous[PATH_MAX];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(tree.Root().c_str()), 0);
+    const std::vector<std::string> relative = ScanAll(WorkerOptions("in"));
+    const std::vector<std::string> current = ScanAll(WorkerOptions(""));
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_EQ(relative, std::vector<std::string>{P("in/a.ksc")});
+    EXPECT_EQ(current, std::vector<std::string>{P("in/a.ksc")});
+}
+
+TEST_F(ScannerTest, MaskSelectsNamesHoldingKscInAnyCase) {
+    for (const char* name : {"song.KSC", "song.ksc.bak", "song.kscx", "song.ks", "songksc"}) {
+        tree.File(name);
+    }
+    EXPECT_EQ(ScanAll(WorkerOptions(tree.Root())),
+              (std::vector<std::string>{P("song.KSC"), P("song.ksc.bak"), P("song.kscx")}));
+
+    ScanOptions every;
+    every.baseFolder = tree.Root();
+    EXPECT_EQ(ScanAll(every).size(), 5u); // "*.*" also takes names without a dot
+
+    ScanOptions one;
+    one.baseFolder = tree.Root();
+    one.fileMask = "song.ks?";
+    EXPECT_EQ(ScanAll(one), (std::vector<std::string>{P("song.KSC")}));
+}
+
+TEST_F(ScannerTest, OrderIgnoresAsciiCase) {
+    for (const char* name : {"b.ksc", "A.ksc", "a.ksc", "C.ksc", "_.ksc"}) {
+        tree.File(name);
+    }
+    EXPECT_EQ(
+        ScanAll(WorkerOptions(tree.Root())),
+        (std::vector<std::string>{P("A.ksc"), P("a.ksc"), P("b.ksc"), P("C.ksc"), P("_.ksc")}));
+}
+
+TEST_F(ScannerTest, AttributesDecideWhatTheWorkerLists) {
+    tree.File(".hidden.ksc");
+    tree.Dir(".h");
+    tree.File(".h/in-hidden.ksc");
+    tree.Dir("plain.ksc");
+    tree.File("plain.ksc/inner.ksc");
+    tree.Dir(".shown.ksc");
+    tree.Dir("ro.ksc", 0555);
+    tree.File("readonly.ksc", "x", 0444);
+    EXPECT_EQ(
+        ScanAll(WorkerOptions(tree.Root())),
+        (std::vector<std::string>{P(".h/in-hidden.ksc"), P("plain.ksc/inner.ksc"), P(".hidden.ksc"),
+                                  P(".shown.ksc/"), P("readonly.ksc"), P("ro.ksc/")}));
+
+    ScanOptions readOnly = WorkerOptions(tree.Root());
+    readOnly.includeSubfolders = 0;
+    readOnly.attributes = FILE_ATTR_READONLY;
+    EXPECT_EQ(ScanAll(readOnly), (std::vector<std::string>{P("readonly.ksc"), P("ro.ksc/")}));
+
+    ScanOptions folders = readOnly;
+    folders.attributes = FILE_ATTR_DIRECTORY;
+    EXPECT_EQ(ScanAll(folders),
+              (std::vector<std::string>{P(".shown.ksc/"), P("plain.ksc/"), P("ro.ksc/")}));
+}
+
+TEST_F(ScannerTest, LinksAreFollowedButLoopsEnd) {
+    tree.Dir("sub");
+    tree.File("sub/b.ksc");
+    tree.Link("..", "sub/up");  // back to the base folder
+    tree.Link(".", "sub/self"); // the folder itself
+    tree.Dir("z");
+    tree.File("z/d.ksc");
+    tree.Link("z", "linked");           // a folder elsewhere on the walk: searched again
+    tree.Link("z/d.ksc", "tofile.ksc"); // a link to a file is a file
+    tree.Link("missing.ksc", "dangling.ksc");
+    EXPECT_EQ(ScanAll(WorkerOptions(tree.Root())),
+              (std::vector<std::string>{P("linked/d.ksc"), P("sub/b.ksc"), P("z/d.ksc"),
+                                        P("tofile.ksc")}));
+}
+
+TEST_F(ScannerTest, LinkChainLoopBetweenTwoFoldersEnds) {
+    tree.Dir("a");
+    tree.Dir("b");
+    tree.Link("../b", "a/to-b");
+    tree.Link("../a", "b/to-a");
+    tree.File("a/x.ksc");
+    // a → a/to-b (b, nothing of its own) → b/to-a is a, already on the walk;
+    // b → b/to-a (a) → a/to-b is b, already on the walk.
+    EXPECT_EQ(ScanAll(WorkerOptions(tree.Root())),
+              (std::vector<std::string>{P("a/x.ksc"), P("b/to-a/x.ksc")}));
+}
+
+TEST_F(ScannerTest, FifosAndSocketsAreNeverListed) {
+    ASSERT_EQ(::mkfifo(P("pipe.ksc").c_str(), 0644), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = P("sock.ksc");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    tree.File("real.ksc");
+
+    ScanOptions options = WorkerOptions(tree.Root());
+    options.flags |= SCAN_BY_TEXT;
+    options.containingText = "x";
+    EXPECT_EQ(ScanAll(options), std::vector<std::string>{P("real.ksc")});
+    EXPECT_FALSE(FileContainsText(P("pipe.ksc"), "x")); // returns at once, no writer needed
+    EXPECT_FALSE(FileContainsText(P("sock.ksc"), "x"));
+    ::close(sock);
+}
+
+TEST_F(ScannerTest, OddNamesKeepTheirBytes) {
+    tree.Dir("odd\\");
+    tree.File("odd\\/a.ksc");
+    tree.File("\"q\" b:c.ksc");
+    tree.File("\xc7\xe9\xb8\xe8.ksc"); // GBK bytes, not UTF-8
+    tree.File("line\nbreak.ksc");
+    const std::vector<std::string> found = ScanAll(WorkerOptions(tree.Root()));
+    EXPECT_EQ(found, (std::vector<std::string>{P("odd\\/a.ksc"), P("\"q\" b:c.ksc"),
+                                               P("line\nbreak.ksc"), P("\xc7\xe9\xb8\xe8.ksc")}));
+}
+
+TEST_F(ScannerTest, TreesDeeperThanOnePathCanNameAreSearched) {
+    const std::string part(200, 'd');
+    std::string relative;
+    int at = ::open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 25 && at >= 0; ++level) { // about 5000 bytes below the root
+        relative += (relative.empty() ? "" : "/") + part;
+        ASSERT_EQ(::mkdirat(at, part.c_str(), 0755), 0);
+        const int next = ::openat(at, part.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(at);
+        at = next;
+    }
+    ASSERT_GE(at, 0);
+    const int file = ::openat(at, "deep.ksc", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    ::close(file);
+    ::close(at);
+
+    ScanOptions options = WorkerOptions(tree.Root());
+    options.flags |= SCAN_BY_TEXT; // the file is empty: reached, opened, and rejected
+    options.containingText = "x";
+    EXPECT_TRUE(ScanAll(options).empty());
+    options.flags = SCAN_BY_ATTRIBUTES;
+    EXPECT_EQ(ScanAll(options), std::vector<std::string>{P(relative + "/deep.ksc")});
+}
+
+TEST_F(ScannerTest, MissingFolderGivesNothing) {
+    EXPECT_TRUE(ScanAll(WorkerOptions(P("missing"))).empty());
+    tree.File("file.ksc");
+    EXPECT_TRUE(ScanAll(WorkerOptions(P("file.ksc"))).empty());
+}
+
+TEST_F(ScannerTest, UnreadableSubfolderIsPassedOver) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every folder";
+    }
+    tree.Dir("closed");
+    tree.File("closed/x.ksc");
+    ::chmod(P("closed").c_str(), 0);
+    tree.File("a.ksc");
+    EXPECT_EQ(ScanAll(WorkerOptions(tree.Root())), std::vector<std::string>{P("a.ksc")});
+}
+
+TEST_F(ScannerTest, SizeBoundsAreInclusive) {
+    tree.File("empty.ksc", "");
+    tree.File("one.ksc", "1");
+    tree.File("ten.ksc", "0123456789");
+    struct Case {
+        std::int64_t min, max;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {0, 0, {"empty.ksc"}}, {1, 10, {"one.ksc", "ten.ksc"}}, {2, 9, {}}, {5, 1, {}}};
+    for (const Case& c : cases) {
+        ScanOptions options = WorkerOptions(tree.Root());
+        options.flags = SCAN_BY_SIZE;
+        options.minSize = c.min;
+        options.maxSize = c.max;
+        std::vector<std::string> expected;
+        for (const std::string& name : c.names) {
+            expected.push_back(P(name));
+        }
+        EXPECT_EQ(ScanAll(options), expected) << c.min << ".." << c.max;
+    }
+}
+
+TEST_F(ScannerTest, TimeBoundsAreInclusiveAndPast2038) {
+    tree.File("old.ksc");
+    tree.File("future.ksc");
+    const std::time_t old = 1'000'000'000;
+    const std::time_t future = 2'300'000'000; // beyond 32-bit seconds
+    const timespec oldTimes[2] = {{old, 0}, {old, 0}};
+    const timespec futureTimes[2] = {{future, 0}, {future, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, P("old.ksc").c_str(), oldTimes, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, P("future.ksc").c_str(), futureTimes, 0), 0);
+
+    struct Case {
+        std::uint32_t flag;
+        std::time_t from, to;
+        std::vector<std::string> names;
+    };
+    const std::time_t now = std::time(nullptr);
+    const Case cases[] = {
+        {SCAN_BY_MODIFIED, old, old, {"old.ksc"}},
+        {SCAN_BY_MODIFIED, old + 1, future, {"future.ksc"}},
+        {SCAN_BY_MODIFIED, future + 1, future + 2, {}},
+        {SCAN_BY_ACCESSED, old, future, {"future.ksc", "old.ksc"}},
+        {SCAN_BY_ACCESSED, future, future, {"future.ksc"}},
+        {SCAN_BY_CREATED, now - 3600, now + 3600, {"future.ksc", "old.ksc"}},
+        {SCAN_BY_CREATED, 0, old, {}},
+    };
+    for (const Case& c : cases) {
+        ScanOptions options = WorkerOptions(tree.Root());
+        options.flags = c.flag;
+        options.modifiedFrom = options.accessedFrom = options.createdFrom = c.from;
+        options.modifiedTo = options.accessedTo = options.createdTo = c.to;
+        std::vector<std::string> expected;
+        for (const std::string& name : c.names) {
+            expected.push_back(P(name));
+        }
+        EXPECT_EQ(ScanAll(options), expected) << c.flag << " " << c.from << ".." << c.to;
+    }
+}
+
+TEST_F(ScannerTest, CriteriaCombineAndTheFirstFailureRejects) {
+    tree.File("big.ksc", "needle in a haystack");
+    tree.File("small.ksc", "needle");
+    tree.File("none.ksc", "nothing here at all");
+    ScanOptions options = WorkerOptions(tree.Root());
+    options.flags |= SCAN_BY_SIZE | SCAN_BY_TEXT;
+    options.minSize = 10;
+    options.maxSize = 100;
+    options.containingText = "NEEDLE";
+    EXPECT_EQ(ScanAll(options), std::vector<std::string>{P("big.ksc")});
+}
+
+TEST_F(ScannerTest, ScansAddUpUntilRemoveAllAndOutOfRangeIsEmpty) {
+    tree.File("a.ksc");
+    tree.File("b.ksc");
+    FileScanner scanner;
+    ScanOptions options = WorkerOptions(tree.Root());
+    EXPECT_EQ(scanner.Scan(options), 2);
+    EXPECT_EQ(scanner.Scan(options), 4);
+    EXPECT_EQ(Found(scanner),
+              (std::vector<std::string>{P("a.ksc"), P("b.ksc"), P("a.ksc"), P("b.ksc")}));
+    EXPECT_EQ(scanner.GetAt(-1).GetPath(), "");
+    EXPECT_EQ(scanner.GetAt(scanner.GetCount()).GetPath(), "");
+    scanner.RemoveAll();
+    EXPECT_EQ(scanner.GetCount(), 0);
+    EXPECT_EQ(scanner.GetAt(0).GetPath(), "");
+}
+
+TEST(FileContainsText, ReadWindows) {
+    using namespace std::string_literals;
+    TempTree tree;
+    ASSERT_FALSE(tree.Root().empty());
+    const std::string filler(1000, 'x');
+    struct Case {
+        std::string content;
+        std::string text;
+        bool found;
+    };
+    const std::string longText(150, 'L'); // window grows to 300
+    const Case cases[] = {
+        {"needle", "needle", true},
+        {"NeEdLe", "nEeDlE", true},
+        {filler.substr(0, 124) + "needle" + filler, "needle", true}, // across the first read
+        {filler + "needle", "needle", true},
+        {filler.substr(0, 500) + longText + filler, longText, true},
+        {"nee\0\0dle"s, "needle", true}, // NUL bytes do not count
+        {"\xc7\xe9\xb8\xe8", "\xc7\xe9", true},
+        {filler, "needle", false},
+        {"needl", "needle", false},
+        {"needle", "", false},
+        {"needle", "need\0zzz"s, true}, // the text ends at its NUL
+        {"", "x", false},
+        {"abc", "  abc", false}, // no blanks before the file's first byte
+        {filler.substr(0, 125) + "ne" + std::string(300, '\0') + "edle", "needle", true},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        const std::string name = "f" + std::to_string(i++);
+        tree.File(name, c.content);
+        EXPECT_EQ(FileContainsText(tree.Path(name), c.text), c.found) << name;
+    }
+    EXPECT_FALSE(FileContainsText(tree.Path("missing"), "x"));
+    EXPECT_FALSE(FileContainsText(tree.Root(), "x"));
+}
+
+} // namespace
+} // namespace tolvren

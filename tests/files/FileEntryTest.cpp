@@ -1,0 +1,135 @@
+#include "files/FileEntry.h"
+
+#include <gtest/gtest.h>
+
+namespace tolvren {
+namespace {
+
+struct Split {
+    std::string path;
+    std::string drive;
+    std::string directory;
+    std::string name;
+    std::string extension;
+    std::string nameExt;
+    std::string rebuilt;
+};
+
+void PrintTo(const Split& s, std::ostream* os) {
+    *os << '[' << s.path << ']';
+}
+
+class WindowsSplit : public testing::TestWithParam<Split> {};
+
+TEST_P(WindowsSplit, PiecesAndRebuiltTexts) {
+    const Split& s = GetParam();
+    FileEntry entry(s.path, PathStyle::Windows);
+    EXPECT_EQ(entry.Drive(), s.drive);
+    EXPECT_EQ(entry.Directory(), s.directory);
+    EXPECT_EQ(entry.Name(), s.name);
+    EXPECT_EQ(entry.Extension(), s.extension);
+    EXPECT_EQ(entry.GetNameExt(), s.nameExt);
+    EXPECT_EQ(entry.GetPath(), s.rebuilt);
+    EXPECT_EQ(entry.GetLocation(), s.drive + s.directory);
+    EXPECT_STREQ(entry.GetPathText(), s.rebuilt.c_str());
+    // A second entry built from the first one's path text (what the worker does) agrees.
+    FileEntry again(entry.GetPathText(), PathStyle::Windows);
+    EXPECT_EQ(again.GetPath(), s.rebuilt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WindowsSplit,
+    testing::Values(
+        Split{R"(D:\songs\a b\x.ksc)", "D:", R"(\songs\a b\)", "x", "ksc", "x.ksc",
+              R"(D:\songs\a b\x.ksc)"},
+        Split{R"("D:\songs\a b\x.ksc")", "D:", R"(\songs\a b\)", "x", "ksc", "x.ksc",
+              R"(D:\songs\a b\x.ksc)"},
+        Split{R"(D:/songs/sub\x.ksc)", "D:", R"(\songs\sub\)", "x", "ksc", "x.ksc",
+              R"(D:\songs\sub\x.ksc)"},
+        Split{"x.tar.ksc", "", "", "x.tar", "ksc", "x.tar.ksc", "x.tar.ksc"},
+        Split{R"(D:\a.b\x)", "D:", R"(\a.b\)", "x", "", "x", R"(D:\a.b\x)"},
+        Split{R"(D:\a\x.)", "D:", R"(\a\)", "x", "", "x", R"(D:\a\x)"},
+        Split{R"(D:\a\x.ksc -q)", "D:", R"(\a\)", "x", "ksc -q", "x.ksc -q", R"(D:\a\x.ksc -q)"},
+        // The slash of an argument is a separator like any other.
+        Split{R"(D:\a\x.ksc /q)", "D:", R"(\a\x.ksc \)", "q", "", "q", R"(D:\a\x.ksc \q)"},
+        Split{R"(D:\a\.ksc)", "D:", R"(\a\)", "", "", "", R"(D:\a\)"},
+        Split{R"(D:\a\)", "D:", R"(\a\)", "", "", "", R"(D:\a\)"},
+        Split{R"(songs\x.ksc)", "", R"(songs\)", "x", "ksc", "x.ksc", R"(songs\x.ksc)"},
+        Split{R"(\\srv\share\x.ksc)", "", R"(\\srv\share\)", "x", "ksc", "x.ksc",
+              R"(\\srv\share\x.ksc)"},
+        Split{"D:", "D:", "", "", "", "", "D:"},
+        Split{R"("D:\a\x.ksc)", "", R"("D:\a\)", "x", "ksc", "x.ksc", R"("D:\a\x.ksc)"},
+        Split{"", "", "", "", "", "", ""}, Split{R"("")", "", "", "", "", "", ""},
+        Split{R"(")", "", "", "", "", "", ""}));
+
+class PosixSplit : public testing::TestWithParam<Split> {};
+
+TEST_P(PosixSplit, GivesBackThePathByteForByte) {
+    const Split& s = GetParam();
+    FileEntry entry(s.path);
+    EXPECT_EQ(entry.Drive(), "");
+    EXPECT_EQ(entry.Directory(), s.directory);
+    EXPECT_EQ(entry.Name(), s.name);
+    EXPECT_EQ(entry.Extension(), s.extension);
+    EXPECT_EQ(entry.GetNameExt(), s.nameExt);
+    EXPECT_EQ(entry.GetPath(), s.path);
+    EXPECT_EQ(FileEntry(entry.GetPathText()).GetPath(), s.path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PosixSplit,
+    testing::Values(Split{"/songs/a b/x.ksc", "", "/songs/a b/", "x", "ksc", "x.ksc", ""},
+                    Split{"/a/.ksc", "", "/a/", "", "ksc", ".ksc", ""},
+                    Split{"/a/x.ksc.", "", "/a/", "x.ksc", "", "x.ksc.", ""},
+                    Split{"/a.b/x", "", "/a.b/", "x", "", "x", ""},
+                    Split{"/a/", "", "/a/", "", "", "", ""},
+                    Split{"D:\\a\\x.ksc", "", "", "D:\\a\\x", "ksc", "D:\\a\\x.ksc", ""},
+                    Split{"\"/a/x.ksc\"", "", "\"/a/", "x", "ksc\"", "x.ksc\"", ""},
+                    Split{"rel/..", "", "rel/", ".", "", "..", ""},
+                    Split{"x", "", "", "x", "", "x", ""}, Split{"", "", "", "", "", "", ""},
+                    Split{"/", "", "/", "", "", "", ""},
+                    // GBK bytes, one of them 0x5C, stay as they are.
+                    Split{"/\xc7\xe9\xb8\xe8/\x95\x5c.ksc", "", "/\xc7\xe9\xb8\xe8/", "\x95\x5c",
+                          "ksc", "\x95\x5c.ksc", ""}));
+
+TEST(FileEntry, LongPathsAreKeptWhole) {
+    const std::string dir = "/" + std::string(5000, 'd') + "/";
+    const std::string name(300, 'n');
+    for (const PathStyle style : {PathStyle::Posix, PathStyle::Windows}) {
+        FileEntry entry(dir + name + ".ksc", style);
+        EXPECT_EQ(entry.Name(), name);
+        EXPECT_EQ(entry.GetNameExt(), name + ".ksc");
+    }
+    EXPECT_EQ(FileEntry(dir + name + ".ksc").GetPath(), dir + name + ".ksc");
+}
+
+TEST(FileEntry, NullTextIsEmpty) {
+    FileEntry entry(static_cast<const char*>(nullptr));
+    EXPECT_EQ(entry.GetPath(), "");
+}
+
+TEST(AddTrailingSeparator, Table) {
+    struct Case {
+        std::string text;
+        int forwardSlash;
+        std::string result;
+    };
+    const Case cases[] = {
+        {R"(D:\songs)", 0, R"(D:\songs\)"},
+        {R"(D:\songs)", 1, "D:\\songs/"},
+        {R"(D:\songs\)", 0, R"(D:\songs\)"},
+        {R"(D:\songs\)", 7, R"(D:\songs\)"},
+        {"D:/songs/", 0, "D:/songs/"},
+        {"D:/songs/", 1, "D:/songs/"},
+        {"", 0, ""},
+        {"", 1, ""},
+        {"/home/x", -1, "/home/x/"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AddTrailingSeparator(c.text, c.forwardSlash), c.result)
+            << c.text << " / " << c.forwardSlash;
+    }
+}
+
+} // namespace
+} // namespace tolvren
