@@ -1,4 +1,5 @@
 // Whole runs of the real worker through the dialog, compared with the command-line tool.
+#include "conversion/LyricConverter.h"
 #include "support/TestTree.h"
 #include "ui/ConverterDialog.h"
 #include "ui/TextProgressCtrl.h"
@@ -60,13 +61,44 @@ class ConverterRunTest : public QObject {
         }
     }
 
+    // What the command-line tool writes for src/ into cli/. ThreadSanitizer cannot start a
+    // process from a threaded one, so there the converter itself writes the reference.
+    static void WriteReference(const TestTree& tree, const std::string& format) {
+#if defined(__SANITIZE_THREAD__)
+        const LyricConverter converter("作者");
+        std::filesystem::create_directory(tree.Path("cli"));
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.Path("src"))) {
+            if (entry.is_regular_file()) {
+                const std::string stem = entry.path().stem().string();
+                QVERIFY(
+                    converter
+                        .ConvertFile(entry.path().string(), tree.Path("cli/" + stem + "." + format))
+                        .ok());
+            }
+        }
+#else
+        const QByteArray cli = qgetenv("TOLVREN_CLI");
+        QVERIFY2(!cli.isEmpty(), "TOLVREN_CLI names the command-line tool");
+        QProcess process;
+        process.start(QString::fromLocal8Bit(cli),
+                      {QStringLiteral("-q"), QStringLiteral("-a"), QStringLiteral("作者"),
+                       QStringLiteral("-f"), QString::fromStdString(format),
+                       QString::fromStdString(tree.Path("src")),
+                       QString::fromStdString(tree.Path("cli"))});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+#endif
+    }
+
 private slots:
     void init() {
         m_dialog = std::make_unique<ConverterDialog>(&ConvertWorker);
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
     }
-    void cleanup() { m_dialog.reset(); }
+    void cleanup() {
+        m_dialog.reset();
+    }
 
     void aRunWritesWhatTheCommandLineToolWrites_data() {
         QTest::addColumn<bool>("xml");
@@ -75,10 +107,6 @@ private slots:
     }
     void aRunWritesWhatTheCommandLineToolWrites() {
         QFETCH(bool, xml);
-        const QByteArray cli = qgetenv("TOLVREN_CLI");
-        if (cli.isEmpty()) {
-            QSKIP("TOLVREN_CLI is not set");
-        }
         TestTree tree;
         tree.Write("src/a.ksc", kScript);
         tree.Write("src/pop/情歌.ksc",
@@ -98,15 +126,10 @@ private slots:
         QVERIFY(m_dialog->findChild<QLabel*>("1011")->text().endsWith(QStringLiteral("毫秒")));
         QVERIFY(Bar()->toolTip().isEmpty());
 
-        QProcess process;
-        process.start(QString::fromLocal8Bit(cli),
-                      {QStringLiteral("-q"), QStringLiteral("-a"), QStringLiteral("作者"),
-                       QStringLiteral("-f"), xml ? QStringLiteral("xml") : QStringLiteral("kmc"),
-                       QString::fromStdString(tree.Path("src")),
-                       QString::fromStdString(tree.Path("cli"))});
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 0);
-
+        WriteReference(tree, xml ? "xml" : "kmc");
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         QCOMPARE(CountFiles(tree.Path("gui")), 3);
         for (const std::string name : {"a", "情歌", "b"}) {
             const std::string gui = TestTree::Read(tree.Path("gui/" + name + ext));
