@@ -13,6 +13,10 @@ struct RangeCase {
     std::string expected;
 };
 
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << "'" << c.text << "' " << c.first << ".." << c.last;
+}
+
 class GetFieldRangeTest : public ::testing::TestWithParam<RangeCase> {};
 
 TEST_P(GetFieldRangeTest, CutsAtTheCurrentDelimiter) {
