@@ -23,11 +23,13 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 cli_times=() copy_times=()
 for ((r = 0; r < runs; r++)); do
   rm -rf "$work/out" "$work/copy"
+  sync # the previous run's write-back must not land in this run's time
   start=$(now_ms)
   ./build/bench/src/cli/tolvren-cli -q "$work/corpus" "$work/out"
   cli_times+=($(($(now_ms) - start)))
 
   mkdir "$work/copy"
+  sync
   start=$(now_ms)
   find "$work/corpus" -name '*.ksc*' -type f -exec cp -t "$work/copy" {} +
   copy_times+=($(($(now_ms) - start)))
