@@ -231,14 +231,19 @@ TEST(ConvertWorker, OneFileAsSourceIsARunOfOne) {
     EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/one.kmc")));
 }
 
-TEST(ConvertWorker, TargetInsideTheSourceNeverConvertsItsOwnOutputs) {
-    WorkerRun w;
-    w.AddSongs(2);
-    w.run.m_strTargetDir = w.tree.Path("src");
-    w.Start();
-    w.Start(); // a second run over a folder that now holds its outputs
-    EXPECT_EQ(w.frontEnd.Texts().back(), "2/2  100% 完成");
-    EXPECT_EQ(w.run.m_nFailed, 0);
+TEST(ConvertWorker, TargetInOrInsideTheSourceNeverTouchesASource) {
+    for (const std::string target : {"src", "src/kmc"}) {
+        SCOPED_TRACE(target);
+        WorkerRun w;
+        w.AddSongs(2);
+        w.run.m_strTargetDir = w.tree.Path(target);
+        w.Start();
+        w.Start(); // a second run over a folder that now holds its outputs
+        EXPECT_EQ(w.frontEnd.Texts().back(), "2/2  100% 完成");
+        EXPECT_EQ(TestTree::Read(w.tree.Path("src/1000.ksc")), kSong);
+        EXPECT_EQ(TestTree::Read(w.tree.Path("src/1001.ksc")), kSong);
+        EXPECT_TRUE(TestTree::Exists(w.tree.Path(target + "/1000.kmc")));
+    }
 }
 
 } // namespace
