@@ -128,8 +128,10 @@ int ConvertWorker(RunState& run) {
             }
         }
         // The name less its last three bytes: "Song.ksc" becomes "Song.kmc", "b.kscx" "b.kkmc".
-        const std::string stem = name.size() > 3 ? name.substr(0, name.size() - 3) : std::string();
-        const std::string target = targetFolder + "/" + stem + extension;
+        std::string target = std::move(targetFolder);
+        target += '/';
+        target.append(name, 0, name.size() > 3 ? name.size() - 3 : 0);
+        target += extension;
 
         const ConvertResult result = converter.ConvertFile(source, target);
         if (result.ok()) {

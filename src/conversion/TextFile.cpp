@@ -11,8 +11,8 @@ namespace tolvren {
 
 namespace {
 
-constexpr std::size_t writeBufferSize = 256 * 1024;
-constexpr std::size_t readChunkSize = 1024 * 1024;
+constexpr std::size_t writeBufferSize = std::size_t{256} * 1024;
+constexpr std::size_t readChunkSize = std::size_t{1024} * 1024;
 
 std::string ErrorText(int error) {
     char buffer[256];
@@ -149,7 +149,8 @@ IoResult AtomicFileWriter::Open() {
     name.resize(std::min<std::size_t>(name.size(), 200));
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_strTempPath = folder + "." + name + "." + RandomSuffix();
+        m_strTempPath = folder;
+        m_strTempPath.append(".").append(name).append(".").append(RandomSuffix());
         // Mode 0666 lets the umask (and default ACLs) decide, as for any newly created file.
         m_hFile =
             open(m_strTempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
