@@ -1,8 +1,7 @@
 #include "conversion/TextFile.h"
 
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include "support/TestTree.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@ namespace tolvren {
 namespace {
 
 using namespace std::string_literals;
-namespace fs = std::filesystem;
 
 std::vector<std::string> Lines(std::string bytes) {
     ApplyTextModeInput(bytes);
@@ -61,31 +59,14 @@ TEST(TextFile, WritesEveryLineFeedAsCrLf) {
 
 class TextFileOnDisk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "textfile.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+    std::string PathOf(const std::string& name) const { return tree.Path(name); }
+    static std::string Contents(const std::string& path) { return test::TestTree::Read(path); }
+    void Put(const std::string& path, const std::string& bytes) const {
+        tree.Write(path.substr(tree.Root().size() + 1), bytes);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
+    std::vector<std::string> Entries() const { return tree.Names(); }
 
-    std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static std::string Contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void Put(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    fs::path m_dir;
+    test::TestTree tree;
 };
 
 TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
