@@ -168,18 +168,6 @@ private slots:
         QVERIFY(Button("1005")->isEnabled());
         QVERIFY(m_dialog->isVisible());
     }
-
-    void exitDuringARunClosesTheWindowWhenTheFileIsDone() {
-        TestTree tree;
-        WriteMany(tree, 3000);
-        Start(tree.Path("src"), tree.Path("out"));
-        QTRY_VERIFY_WITH_TIMEOUT(!Bar()->GetWindowText().isEmpty(), 30000);
-        QTest::mouseClick(Button("2"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->isVisible(), 30000);
-        QVERIFY(!m_dialog->IsRunActive());
-        QVERIFY(CountFiles(tree.Path("out")) < 3000);
-        QVERIFY(m_dialog->LastRun().m_bStopped);
-    }
 };
 
 QTEST_MAIN(ConverterRunTest)
