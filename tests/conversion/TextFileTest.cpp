@@ -61,10 +61,6 @@ class TextFileOnDisk : public ::testing::Test {
 protected:
     std::string PathOf(const std::string& name) const { return tree.Path(name); }
     static std::string Contents(const std::string& path) { return test::TestTree::Read(path); }
-    void Put(const std::string& path, const std::string& bytes) const {
-        tree.Write(path.substr(tree.Root().size() + 1), bytes);
-    }
-    std::vector<std::string> Entries() const { return tree.Names(); }
 
     test::TestTree tree;
 };
@@ -74,7 +70,7 @@ TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(i * 7);
     }
-    Put(PathOf("big"), bytes);
+    tree.Write("big", bytes);
     std::string content;
     struct stat info {};
     ASSERT_TRUE(ReadWholeFile(PathOf("big"), content, info).ok());
@@ -87,19 +83,19 @@ TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
 
 TEST_F(TextFileOnDisk, AtomicWriterReplacesOnlyOnCommit) {
     const std::string target = PathOf("doc.kmc");
-    Put(target, "old");
+    tree.Write("doc.kmc", "old");
     {
         AtomicFileWriter writer(target);
         ASSERT_TRUE(writer.Open().ok());
         writer.Write("\xEF\xBB\xBF");
         writer.WriteText("a\nb\n");
         EXPECT_EQ(Contents(target), "old");
-        EXPECT_EQ(Entries().size(), 2u);
+        EXPECT_EQ(tree.Names().size(), 2u);
         ASSERT_TRUE(writer.Commit().ok());
     }
     EXPECT_EQ(Contents(target), "\xEF\xBB\xBF"
                                 "a\r\nb\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"doc.kmc"});
+    EXPECT_EQ(tree.Names(), std::vector<std::string>{"doc.kmc"});
 
     {
         AtomicFileWriter writer(target);
@@ -108,7 +104,7 @@ TEST_F(TextFileOnDisk, AtomicWriterReplacesOnlyOnCommit) {
     } // never committed
     EXPECT_EQ(Contents(target), "\xEF\xBB\xBF"
                                 "a\r\nb\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"doc.kmc"});
+    EXPECT_EQ(tree.Names(), std::vector<std::string>{"doc.kmc"});
 }
 
 TEST_F(TextFileOnDisk, AtomicWriterHandlesPiecesLargerThanItsBuffer) {
