@@ -141,11 +141,12 @@ private slots:
     }
 
     void controlsCarryTheirTextsInTabOrder() {
-        const QStringList ids = {"1001", "1002", "1006", "1007", "1008", "1013",
-                                 "1005", "1009", "2",    "1003", "1004"};
-        const QStringList texts = {
-            "",         "",         "",         "KMC",  "XML", "打开目标目录",
-            "开始(&S)", "停止(&T)", "退出(&X)", "浏览", "浏览"};
+        const QStringList ids =
+            QStringLiteral("1001 1002 1006 1007 1008 1013 1005 1009 2 1003 1004")
+                .split(QLatin1Char(' '));
+        const QStringList texts =
+            QStringLiteral("|||KMC|XML|打开目标目录|开始(&S)|停止(&T)|退出(&X)|浏览|浏览")
+                .split(QLatin1Char('|'));
         QStringList tabOrder;
         for (QWidget* w = Edit("1001"); tabOrder.size() < ids.size(); w = w->nextInFocusChain()) {
             if ((w->focusPolicy() & Qt::TabFocus) != 0) {
@@ -180,36 +181,25 @@ private slots:
         }
     }
 
-    void browsingProposesATargetInsideTheSource_data() {
-        QTest::addColumn<QString>("picked");
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("target");
-        QTest::newRow("folder") << "/home/u/歌曲"
-                                << "/home/u/歌曲/"
-                                << "/home/u/歌曲/kmc";
-        QTest::newRow("root") << "/"
-                              << "/"
-                              << "/kmc";
-        QTest::newRow("cancelled") << ""
-                                   << "typed source"
-                                   << "typed target";
-    }
     void browsingProposesATargetInsideTheSource() {
-        QFETCH(QString, picked);
-        QFETCH(QString, source);
-        QFETCH(QString, target);
-        Edit("1001")->setText(QStringLiteral("typed source"));
-        Edit("1002")->setText(QStringLiteral("typed target"));
-        Edit("1006")->setText(QStringLiteral("typed author"));
-        FakePickerResult = picked;
-        QTest::mouseClick(Button("1003"), Qt::LeftButton);
-        QCOMPARE(Edit("1001")->text(), source);
-        QCOMPARE(Edit("1002")->text(), target);
-        QCOMPARE(Edit("1006")->text(), QStringLiteral("typed author"));
-        FakePickerResult = picked.isEmpty() ? QString() : QStringLiteral("/out/kmc");
-        QTest::mouseClick(Button("1004"), Qt::LeftButton); // the target is taken as picked
-        QCOMPARE(Edit("1002")->text(), picked.isEmpty() ? target : QStringLiteral("/out/kmc"));
-        QCOMPARE(Edit("1001")->text(), source);
+        struct Row {
+            QString picked, source, target;
+        };
+        for (const Row& row : {Row{"/home/u/歌曲", "/home/u/歌曲/", "/home/u/歌曲/kmc"},
+                               Row{"/", "/", "/kmc"}, Row{"", "typed source", "typed target"}}) {
+            Edit("1001")->setText(QStringLiteral("typed source"));
+            Edit("1002")->setText(QStringLiteral("typed target"));
+            Edit("1006")->setText(QStringLiteral("typed author"));
+            FakePickerResult = row.picked;
+            QTest::mouseClick(Button("1003"), Qt::LeftButton);
+            QCOMPARE(Edit("1001")->text(), row.source);
+            QCOMPARE(Edit("1002")->text(), row.target);
+            QCOMPARE(Edit("1006")->text(), QStringLiteral("typed author"));
+            FakePickerResult = row.picked.isEmpty() ? QString() : QStringLiteral("/out/kmc");
+            QTest::mouseClick(Button("1004"), Qt::LeftButton); // the target is taken as picked
+            QCOMPARE(Edit("1002")->text(), row.picked.isEmpty() ? row.target : "/out/kmc");
+            QCOMPARE(Edit("1001")->text(), row.source);
+        }
     }
 
     void droppingAFolderOnTheSourceActsLikeBrowsing() {
@@ -236,24 +226,16 @@ private slots:
         QCOMPARE(Edit("1002")->text(), dir.path() + "/kmc");
     }
 
-    void startNeedsBothFolders_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("target");
-        QTest::newRow("no target") << "/in"
-                                   << "";
-        QTest::newRow("no source") << ""
-                                   << "/out";
-    }
     void startNeedsBothFolders() {
-        QFETCH(QString, source);
-        QFETCH(QString, target);
-        Edit("1001")->setText(source);
-        Edit("1002")->setText(target);
-        QTest::mouseClick(Button("1005"), Qt::LeftButton);
-        QVERIFY(!Dialog().IsRunActive());
-        QVERIFY(Button("1005")->isEnabled());
-        QVERIFY(!Button("1009")->isEnabled());
-        QCOMPARE(Bar()->DisplayText(), QStringLiteral("0%"));
+        for (const auto& [source, target] : {std::pair{"/in", ""}, std::pair{"", "/out"}}) {
+            Edit("1001")->setText(QString::fromUtf8(source));
+            Edit("1002")->setText(QString::fromUtf8(target));
+            QTest::mouseClick(Button("1005"), Qt::LeftButton);
+            QVERIFY(!Dialog().IsRunActive());
+            QVERIFY(Button("1005")->isEnabled());
+            QVERIFY(!Button("1009")->isEnabled());
+            QCOMPARE(Bar()->DisplayText(), QStringLiteral("0%"));
+        }
     }
 
     void exitClosesAtOnceWhenIdleAndAfterTheCurrentFileDuringARun_data() {
