@@ -68,27 +68,21 @@ private slots:
     }
 
     // Both truncate: 29 of 100 shows 28%, and half of 267 pixels is 133.
-    void textAndFilledWidthFollowThePosition_data() {
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("width");
-        QTest::newRow("0") << 0 << "0%" << 0;
-        QTest::newRow("29") << 29 << "28%" << 77;
-        QTest::newRow("50") << 50 << "50%" << 133;
-        QTest::newRow("57") << 57 << "56%" << 152;
-        QTest::newRow("58") << 58 << "57%" << 154;
-        QTest::newRow("100") << 100 << "100%" << 267;
-        QTest::newRow("beyond the range") << 250 << "250%" << 267;
-        QTest::newRow("below the range") << -5 << "-5%" << 0;
-    }
     void textAndFilledWidthFollowThePosition() {
-        QFETCH(int, pos);
-        QFETCH(QString, text);
-        QFETCH(int, width);
-        TextProgressCtrl bar;
-        bar.SetPos(pos);
-        QCOMPARE(bar.DisplayText(), text);
-        QCOMPARE(bar.FilledWidth(267), width);
+        struct Row {
+            int pos;
+            const char* text;
+            int width;
+        };
+        const Row rows[] = {{0, "0%", 0},       {29, "28%", 77},  {50, "50%", 133},
+                            {57, "56%", 152},   {58, "57%", 154}, {100, "100%", 267},
+                            {250, "250%", 267}, {-5, "-5%", 0}}; // beyond and below the range
+        for (const Row& row : rows) {
+            TextProgressCtrl bar;
+            bar.SetPos(row.pos);
+            QCOMPARE(bar.DisplayText(), QString::fromLatin1(row.text));
+            QCOMPARE(bar.FilledWidth(267), row.width);
+        }
     }
 
     // Over the bar each pixel is the exact opposite of what an empty bar shows there; beyond the
