@@ -42,24 +42,22 @@ TEST(ConvertWorker, HundredFilesUseTheDoublePrecisionPercentage) {
     EXPECT_NE(std::find(calls.begin(), calls.end(), "pos 28"), calls.end());
 }
 
-TEST(ConvertWorker, StopDuringTheThirdFileFinishesThatFileOnly) {
+TEST(ConvertWorker, StopFinishesTheCurrentFileOnlyAndDuringTheLastEndsAsCompleted) {
     WorkerRun w;
     w.AddSongs(10);
     w.OnText("3/10  30% ", [&] { w.run.m_bRunning = 0; }); // Stop during the third file
     w.Start();
-    const auto texts = w.frontEnd.Texts();
-    EXPECT_THAT(texts, ElementsAre("1/10  10% ", "2/10  20% ", "3/10  30% ", "4/10  30% 停止"));
+    EXPECT_THAT(w.frontEnd.Texts(),
+                ElementsAre("1/10  10% ", "2/10  20% ", "3/10  30% ", "4/10  30% 停止"));
     EXPECT_TRUE(w.run.m_bStopped);
     EXPECT_FALSE(TestTree::Exists(w.tree.Path("out/1003.kmc")));
-}
 
-TEST(ConvertWorker, StopDuringTheLastFileEndsAsCompleted) {
-    WorkerRun w;
-    w.AddSongs(10);
-    w.OnText("10/10  100% ", [&] { w.run.m_bRunning = 0; });
-    w.Start();
-    EXPECT_EQ(w.frontEnd.Texts().back(), "10/10  100% 完成");
-    EXPECT_FALSE(w.run.m_bStopped);
+    WorkerRun last;
+    last.AddSongs(10);
+    last.OnText("10/10  100% ", [&] { last.run.m_bRunning = 0; });
+    last.Start();
+    EXPECT_EQ(last.frontEnd.Texts().back(), "10/10  100% 完成");
+    EXPECT_FALSE(last.run.m_bStopped);
 }
 
 TEST(ConvertWorker, StopDuringTheScanConvertsNothingButCreatesTheTarget) {
@@ -82,13 +80,11 @@ TEST(ConvertWorker, NothingFoundCreatesNoTargetButStillOpensIt) {
                 ElementsAre("kmc?", "range 0 100", "text 0/0  0% 完成", "start on", "stop off",
                             "open?", "open " + w.run.m_strTargetDir));
     EXPECT_FALSE(TestTree::Exists(w.run.m_strTargetDir));
-}
 
-TEST(ConvertWorker, MissingSourceFolderIsARunOfNothing) {
-    WorkerRun w;
-    w.Start();
-    EXPECT_THAT(w.frontEnd.Texts(), ElementsAre("0/0  0% 完成"));
-    EXPECT_EQ(w.run.m_nFailed, 0);
+    WorkerRun missing; // a missing source folder is a run of nothing too
+    missing.Start();
+    EXPECT_THAT(missing.frontEnd.Texts(), ElementsAre("0/0  0% 完成"));
+    EXPECT_EQ(missing.run.m_nFailed, 0);
 }
 
 TEST(ConvertWorker, ExitDuringARunClosesAfterTheCurrentFile) {
