@@ -85,10 +85,7 @@ TEST(Faults, TargetThatCannotBeWrittenIsReportedAndLeftAlone) {
          [](FaultRun& r) { r.tree.Write("out", "precious"); },
          [](FaultRun& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out")), "precious"); }, 2},
         {"read-only target file",
-         [](FaultRun& r) {
-             r.tree.Write("out/a.kmc", "old document");
-             ::chmod(r.tree.Path("out/a.kmc").c_str(), 0444);
-         },
+         [](FaultRun& r) { r.tree.Write("out/a.kmc", "old document", 0444); },
          [](FaultRun& r) { EXPECT_EQ(TestTree::Read(r.tree.Path("out/a.kmc")), "old document"); },
          1},
         {"a folder where the target file should be",
