@@ -1,6 +1,6 @@
 #include "conversion/CodePage.h"
 
-#include "conversion/TestSupport.h"
+#include "support/Scripts.h"
 
 #include <gtest/gtest.h>
 namespace tolvren {

@@ -1,5 +1,5 @@
 #include "conversion/LyricConverter.h"
-#include "conversion/TestSupport.h"
+#include "support/Scripts.h"
 #include "support/TestTree.h"
 
 #include <gtest/gtest.h>

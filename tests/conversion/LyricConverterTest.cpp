@@ -1,6 +1,6 @@
 #include "conversion/LyricConverter.h"
 
-#include "conversion/TestSupport.h"
+#include "support/Scripts.h"
 
 #include <gtest/gtest.h>
 
