@@ -92,17 +92,6 @@ TEST(FileEntry, PosixGivesBackThePathByteForByte) {
     }
 }
 
-TEST(FileEntry, LongPathsAreKeptWhole) {
-    const std::string dir = "/" + std::string(5000, 'd') + "/";
-    const std::string name(300, 'n');
-    for (const PathStyle style : {PathStyle::Posix, PathStyle::Windows}) {
-        FileEntry entry(dir + name + ".ksc", style);
-        EXPECT_EQ(entry.Name(), name);
-        EXPECT_EQ(entry.GetNameExt(), name + ".ksc");
-    }
-    EXPECT_EQ(FileEntry(dir + name + ".ksc").GetPath(), dir + name + ".ksc");
-}
-
 TEST(FileEntry, NullTextIsEmpty) {
     FileEntry entry(static_cast<const char*>(nullptr));
     EXPECT_EQ(entry.GetPath(), "");
