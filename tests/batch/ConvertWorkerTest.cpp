@@ -1,45 +1,15 @@
-#include "batch/RunState.h"
-#include "support/RecordingFrontEnd.h"
-#include "support/TestTree.h"
+#include "support/WorkerRun.h"
 
-#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <regex>
-#include <string>
-#include <vector>
 
 namespace tolvren {
 namespace {
 
-using test::RecordingFrontEnd;
+using test::kSong;
 using test::TestTree;
+using test::WorkerRun;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-
-const std::string kSong = "karaoke.add('00:01.000', '00:02.000', 'la', '500,500');\r\n";
-
-struct WorkerRun {
-    TestTree tree;
-    RecordingFrontEnd frontEnd;
-    RunState run;
-
-    WorkerRun() {
-        run.m_strSourceDir = tree.Path("src");
-        run.m_strTargetDir = tree.Path("out");
-        run.m_strAuthor = "作者";
-        run.m_pFrontEnd = &frontEnd;
-    }
-    void AddSongs(int n) {
-        for (int i = 0; i < n; ++i) {
-            tree.Write("src/" + std::to_string(1000 + i) + ".ksc", kSong);
-        }
-    }
-    void Start() {
-        ASSERT_TRUE(run.PrepareStart());
-        ConvertWorker(run);
-    }
-};
 
 TEST(ConvertWorker, ThreeFilesMakeTheWholeSequenceInOrder) {
     WorkerRun w;
@@ -72,38 +42,28 @@ TEST(ConvertWorker, HundredFilesUseTheDoublePrecisionPercentage) {
     EXPECT_NE(std::find(calls.begin(), calls.end(), "pos 28"), calls.end());
 }
 
-TEST(ConvertWorker, StopDuringTheThirdFileFinishesThatFileOnly) {
+TEST(ConvertWorker, StopFinishesTheCurrentFileOnlyAndDuringTheLastEndsAsCompleted) {
     WorkerRun w;
     w.AddSongs(10);
-    w.frontEnd.onCall = [&](const std::string& call) {
-        if (call == "text 3/10  30% ") {
-            w.run.m_bRunning = 0; // as if Stop came while the third file was converted
-        }
-    };
+    w.OnText("3/10  30% ", [&] { w.run.m_bRunning = 0; }); // Stop during the third file
     w.Start();
-    const auto texts = w.frontEnd.Texts();
-    EXPECT_THAT(texts, ElementsAre("1/10  10% ", "2/10  20% ", "3/10  30% ", "4/10  30% 停止"));
+    EXPECT_THAT(w.frontEnd.Texts(),
+                ElementsAre("1/10  10% ", "2/10  20% ", "3/10  30% ", "4/10  30% 停止"));
     EXPECT_TRUE(w.run.m_bStopped);
     EXPECT_FALSE(TestTree::Exists(w.tree.Path("out/1003.kmc")));
-}
 
-TEST(ConvertWorker, StopDuringTheLastFileEndsAsCompleted) {
-    WorkerRun w;
-    w.AddSongs(10);
-    w.frontEnd.onCall = [&](const std::string& call) {
-        if (call == "text 10/10  100% ") {
-            w.run.m_bRunning = 0;
-        }
-    };
-    w.Start();
-    EXPECT_EQ(w.frontEnd.Texts().back(), "10/10  100% 完成");
-    EXPECT_FALSE(w.run.m_bStopped);
+    WorkerRun last;
+    last.AddSongs(10);
+    last.OnText("10/10  100% ", [&] { last.run.m_bRunning = 0; });
+    last.Start();
+    EXPECT_EQ(last.frontEnd.Texts().back(), "10/10  100% 完成");
+    EXPECT_FALSE(last.run.m_bStopped);
 }
 
 TEST(ConvertWorker, StopDuringTheScanConvertsNothingButCreatesTheTarget) {
     WorkerRun w;
     w.AddSongs(10);
-    ASSERT_TRUE(w.run.PrepareStart());
+    w.run.PrepareStart();
     w.run.m_bRunning = 0;
     ConvertWorker(w.run);
     EXPECT_THAT(w.frontEnd.Texts(), ElementsAre("1/10  0% 停止"));
@@ -120,24 +80,18 @@ TEST(ConvertWorker, NothingFoundCreatesNoTargetButStillOpensIt) {
                 ElementsAre("kmc?", "range 0 100", "text 0/0  0% 完成", "start on", "stop off",
                             "open?", "open " + w.run.m_strTargetDir));
     EXPECT_FALSE(TestTree::Exists(w.run.m_strTargetDir));
-}
 
-TEST(ConvertWorker, MissingSourceFolderIsARunOfNothing) {
-    WorkerRun w;
-    w.Start();
-    EXPECT_THAT(w.frontEnd.Texts(), ElementsAre("0/0  0% 完成"));
-    EXPECT_EQ(w.run.m_nFailed, 0);
+    WorkerRun missing; // a missing source folder is a run of nothing too
+    missing.Start();
+    EXPECT_THAT(missing.frontEnd.Texts(), ElementsAre("0/0  0% 完成"));
+    EXPECT_EQ(missing.run.m_nFailed, 0);
 }
 
 TEST(ConvertWorker, ExitDuringARunClosesAfterTheCurrentFile) {
     WorkerRun w;
     w.AddSongs(5);
     w.frontEnd.openTarget = true;
-    w.frontEnd.onCall = [&](const std::string& call) {
-        if (call == "text 2/5  40% ") {
-            w.run.m_bExitRequested = 1;
-        }
-    };
+    w.OnText("2/5  40% ", [&] { w.run.m_bExitRequested = 1; });
     w.Start();
     const auto& calls = w.frontEnd.calls;
     const std::vector<std::string> tail(calls.end() - 6, calls.end());
@@ -161,41 +115,11 @@ TEST(ConvertWorker, OutputNamesDropTheLastThreeBytesOfTheName) {
         WorkerRun w;
         w.tree.Write("src/" + c.source, kSong);
         w.frontEnd.kmc = c.kmc;
+        w.run.m_strTargetDir += "/"; // a target ending in a separator gets no second one
         w.Start();
         EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/" + c.target))) << c.source;
         EXPECT_EQ(w.run.m_nFailed, 0) << c.source;
     }
-}
-
-TEST(ConvertWorker, TargetFolderEndingInASlashStillGetsOne) {
-    WorkerRun w;
-    w.AddSongs(1);
-    w.run.m_strTargetDir += "/";
-    w.Start();
-    EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/1000.kmc")));
-    EXPECT_EQ(w.run.m_nFailed, 0);
-}
-
-TEST(ConvertWorker, FailedFilesAreCountedAsDoneAndNamedInTheFinalText) {
-    WorkerRun w;
-    w.AddSongs(3);
-    // A folder where the document should go: that file cannot be written.
-    w.tree.MakeFolder("out/1001.kmc");
-    w.Start();
-    EXPECT_EQ(w.frontEnd.Texts().back(), "3/3  100% 完成（1 个文件失败）");
-    EXPECT_EQ(w.run.m_nFailed, 1);
-    ASSERT_EQ(w.run.m_problems.size(), 1u);
-    EXPECT_EQ(w.run.m_problems[0].path, w.tree.Path("src/1001.ksc"));
-    EXPECT_FALSE(w.run.m_problems[0].reason.empty());
-    EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/1002.kmc")));
-}
-
-TEST(ConvertWorker, MissingTargetParentFailsEveryFileAndSaysSo) {
-    WorkerRun w;
-    w.AddSongs(2);
-    w.run.m_strTargetDir = w.tree.Path("no/such/out");
-    w.Start();
-    EXPECT_EQ(w.frontEnd.Texts().back(), "2/2  100% 完成（2 个文件失败）");
 }
 
 TEST(ConvertWorker, SameNamedSourcesAreReportedAndTheLaterOneWins) {

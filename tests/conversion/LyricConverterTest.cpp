@@ -1,6 +1,6 @@
 #include "conversion/LyricConverter.h"
 
-#include "conversion/TestSupport.h"
+#include "support/Scripts.h"
 
 #include <gtest/gtest.h>
 
@@ -18,42 +18,34 @@ struct LineCase {
     std::string expected;  // UTF-8, converted to GBK for the comparison
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class TranslateLineTest : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(TranslateLineTest, GivesTheElementLine) {
+TEST(LyricConverter, TranslateLineGivesTheElementLine) {
+    const LineCase cases[] = {
+        {"Typical", "karaoke.add('00:01.000', '00:03.000', '第一行', '500,800,700');",
+         "  <l t=\"00:01.000,00:03.000,500,800,700\">第一行</l>\n"},
+        {"NoBlanks", "karaoke.add('1','2','3','4');", "  <l t=\"1,2,4\">3</l>\n"},
+        {"EmptyText", "karaoke.add('1', '2', '', '4');", "  <l t=\"1,2,4\"></l>\n"},
+        {"DoubledApostropheInAsciiText", "karaoke.add('1', '2', 'It''s', '4');",
+         "  <l t=\"1,2,4\">It's</l>\n"},
+        {"DoubledApostropheKeptInChineseText", "karaoke.add('1', '2', '你''好', '4');",
+         "  <l t=\"1,2,4\">你''好</l>\n"},
+        {"FourApostrophesBecomeTwo", "karaoke.add('1', '2', 'a''''b', '4');",
+         "  <l t=\"1,2,4\">a''b</l>\n"},
+        {"ApostropheCommaInsideTextEndsIt", "karaoke.add('1', '2', 'Yes'', I do', '4');",
+         "  <l t=\"1,2,, \">Yes'</l>\n"},
+        {"OnlyThreeFields", "karaoke.add('1', '2', '3');", "\n"},
+        {"FourthFieldUnclosed", "karaoke.add('1', '2', '3', '4);", "\n"},
+        {"NoApostropheAtAll", "karaoke.add();", "\n"},
+        {"NotEscaped", "karaoke.add('a&b', '2', 'x<y', '4');", "  <l t=\"a&b,2,4\">x<y</l>\n"},
+        {"QuoteInText", "karaoke.add('1', '2', 'say \"hi\"', '4');",
+         "  <l t=\"1,2,4\">say \"hi\"</l>\n"},
+        {"TrailingGarbageSkipped", "karaoke.add('1', '2', '3', '4') -- x', 'y",
+         "  <l t=\"1,2,4\">3</l>\n"},
+    };
     const LyricConverter converter("");
-    EXPECT_EQ(converter.TranslateLine(Gbk(GetParam().statement)), Gbk(GetParam().expected));
+    for (const LineCase& c : cases) {
+        EXPECT_EQ(converter.TranslateLine(Gbk(c.statement)), Gbk(c.expected)) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    LyricConverter, TranslateLineTest,
-    ::testing::Values(
-        LineCase{"Typical", "karaoke.add('00:01.000', '00:03.000', '第一行', '500,800,700');",
-                 "  <l t=\"00:01.000,00:03.000,500,800,700\">第一行</l>\n"},
-        LineCase{"NoBlanks", "karaoke.add('1','2','3','4');", "  <l t=\"1,2,4\">3</l>\n"},
-        LineCase{"EmptyText", "karaoke.add('1', '2', '', '4');", "  <l t=\"1,2,4\"></l>\n"},
-        LineCase{"DoubledApostropheInAsciiText", "karaoke.add('1', '2', 'It''s', '4');",
-                 "  <l t=\"1,2,4\">It's</l>\n"},
-        LineCase{"DoubledApostropheKeptInChineseText", "karaoke.add('1', '2', '你''好', '4');",
-                 "  <l t=\"1,2,4\">你''好</l>\n"},
-        LineCase{"FourApostrophesBecomeTwo", "karaoke.add('1', '2', 'a''''b', '4');",
-                 "  <l t=\"1,2,4\">a''b</l>\n"},
-        LineCase{"ApostropheCommaInsideTextEndsIt", "karaoke.add('1', '2', 'Yes'', I do', '4');",
-                 "  <l t=\"1,2,, \">Yes'</l>\n"},
-        LineCase{"OnlyThreeFields", "karaoke.add('1', '2', '3');", "\n"},
-        LineCase{"FourthFieldUnclosed", "karaoke.add('1', '2', '3', '4);", "\n"},
-        LineCase{"NoApostropheAtAll", "karaoke.add();", "\n"},
-        LineCase{"NotEscaped", "karaoke.add('a&b', '2', 'x<y', '4');",
-                 "  <l t=\"a&b,2,4\">x<y</l>\n"},
-        LineCase{"QuoteInText", "karaoke.add('1', '2', 'say \"hi\"', '4');",
-                 "  <l t=\"1,2,4\">say \"hi\"</l>\n"},
-        LineCase{"TrailingGarbageSkipped", "karaoke.add('1', '2', '3', '4') -- x', 'y",
-                 "  <l t=\"1,2,4\">3</l>\n"}),
-    [](const ::testing::TestParamInfo<LineCase>& param) { return std::string(param.param.name); });
 
 struct DocumentCase {
     const char* name;
@@ -63,16 +55,10 @@ struct DocumentCase {
     std::string expected; // document bytes as on disk
 };
 
-void PrintTo(const DocumentCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ConvertTextTest : public ::testing::TestWithParam<DocumentCase> {};
-
-TEST_P(ConvertTextTest, GivesTheDocumentByteForByte) {
-    const DocumentCase& c = GetParam();
-    const LyricConverter converter(c.author);
-    EXPECT_EQ(converter.ConvertText(c.script, c.fileName), c.expected);
+/// A document without lyric lines, title `ti` (none if empty), `extra` attributes before ">".
+std::string Empty(const std::string& ti, const std::string& extra = "") {
+    const std::string title = ti.empty() ? "" : "ti=\"" + ti + "\" ";
+    return Document({"<kmc " + title + "ar=\"\" al=\"\" by=\"\" " + extra + ">", "</kmc>"});
 }
 
 const std::string workedExample = Script({
@@ -84,102 +70,71 @@ const std::string workedExample = Script({
     "  karaoke.add('00:06.000', '00:07.000', '缩进', '500,500');",
 });
 
-INSTANTIATE_TEST_SUITE_P(
-    LyricConverter, ConvertTextTest,
-    ::testing::Values(
-        DocumentCase{
-            "WorkedExample", workedExample, "demo.ksc", "作者",
-            Document({"<kmc ti=\"示例\" ar=\"\" al=\"\" by=\"作者\" offset=\"200\" >",
-                      "  <l t=\"00:01.000,00:03.000,500,800,700\">第一行</l>",
-                      "  <l t=\"00:03.500,00:05.000,300,300,300\">It's me</l>", "</kmc>"})},
-        DocumentCase{"WorkedExampleWithoutTitleAndOffset",
-                     Script({"karaoke.add('00:01.000', '00:03.000', '第一行', '500,800,700');"}),
-                     "demo.ksc", "作者",
-                     Document({"<kmc ti=\"demo\" ar=\"\" al=\"\" by=\"作者\" >",
-                               "  <l t=\"00:01.000,00:03.000,500,800,700\">第一行</l>", "</kmc>"})},
-        DocumentCase{"UntranslatableLineGivesEmptyLine",
-                     Script({"karaoke.add('00:03.500', '00:05.000', 'It''s me');"}), "demo.ksc", "",
-                     Document({"<kmc ti=\"demo\" ar=\"\" al=\"\" by=\"\" >", "", "</kmc>"})},
-        DocumentCase{"EmptySource", "", "情歌.ksc", "",
-                     Document({"<kmc ti=\"情歌\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"BlankLinesIgnored", Script({"", "   ", "\t"}), "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"TitleAfterLyrics",
-                     Script({"karaoke.add('1','2','3','4');", "karaoke.tag('歌名', '后来');"}),
-                     "a.ksc", "",
-                     Document({"<kmc ti=\"后来\" ar=\"\" al=\"\" by=\"\" >",
-                               "  <l t=\"1,2,4\">3</l>", "</kmc>"})},
-        DocumentCase{"SecondTitleWins",
-                     Script({"karaoke.tag('歌名', '一');", "karaoke.tag('歌名', '二');"}), "a.ksc",
-                     "", Document({"<kmc ti=\"二\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"EmptySecondTitleFallsBackToFileName",
-                     Script({"karaoke.tag('歌名', '一');", "karaoke.tag('歌名', '');"}), "a.b.ksc",
-                     "", Document({"<kmc ti=\"a.b\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"NameWithoutTitleBeforeDot", "", ".ksc", "",
-                     Document({"<kmc ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"NameWithoutDot", "", "song", "",
-                     Document({"<kmc ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{
-            "OffsetTrimmed", Script({"karaoke.TimeOffset =   -150 ;"}), "a.ksc", "",
-            Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" offset=\"-150\" >", "</kmc>"})},
-        DocumentCase{"OffsetOnlyBlanks", Script({"karaoke.TimeOffset =    ;"}), "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"OffsetWithoutSemicolonAfterEquals", Script({"karaoke.TimeOffset ; = 5"}),
-                     "a.ksc", "", Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"OffsetWithoutEquals", Script({"karaoke.TimeOffset 7;"}), "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" "
-                               "offset=\"karaoke.TimeOffset 7\" >",
-                               "</kmc>"})},
-        DocumentCase{"TitleWithoutBlankAfterComma", Script({"karaoke.tag('歌名','示例')"}), "a.ksc",
-                     "", Document({"<kmc ti=\"示例\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"TitleEndsAtNextApostrophe", Script({"karaoke.tag('歌名', 'Rock''n''roll');"}),
-                     "a.ksc", "",
-                     Document({"<kmc ti=\"Rock\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"TitleWithExactlyThreeApostrophes", Script({"karaoke.tag('歌名', 'x y"}),
-                     "a.ksc", "",
-                     Document({"<kmc ti=\"x y\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"TitleWithTooFewApostrophesFallsBack", Script({"karaoke.tag('歌名'"}), "a.ksc",
-                     "", Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"SingerGoesIntoAr", Script({"karaoke.tag('歌手', '歌手甲');"}), "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"歌手甲\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"IndentedTabbedOrMarkedStatementsIgnored",
-                     "\xEF\xBB\xBF" +
-                         Script({"karaoke.tag('歌名', '一');", "\tkaraoke.tag('歌名', '二');",
-                                 " karaoke.add('1','2','3','4');"}),
-                     "a.ksc", "", Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{
-            "NothingEscaped",
-            Script({"karaoke.tag('歌名', 'A&B<C>\"D\"');", "karaoke.TimeOffset = <1>;"}), "a.ksc",
-            "A&B",
-            Document({"<kmc ti=\"A&B<C>\"D\"\" ar=\"\" al=\"\" by=\"A&B\" offset=\"<1>\" >",
-                      "</kmc>"})},
-        DocumentCase{"AuthorIsUtf8EvenOutsideGbk", "", "a.ksc", "Zoë 🎤",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"Zoë 🎤\" >", "</kmc>"})},
-        DocumentCase{"Utf8FileNameTakenAsIs", "", "Ünïcödé.ksc", "",
-                     Document({"<kmc ti=\"Ünïcödé\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"GbkFileNameDecoded", "", Gbk("情歌") + ".ksc", "",
-                     Document({"<kmc ti=\"情歌\" ar=\"\" al=\"\" by=\"\" >", "</kmc>"})},
-        DocumentCase{"InvalidGbkBecomesReplacementCharacter",
-                     "karaoke.add('1','2','a\x81 b\x81','4');\r\n", "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >",
-                               "  <l t=\"1,2,4\">a\xEF\xBF\xBD b\xEF\xBF\xBD</l>", "</kmc>"})},
-        DocumentCase{"LinesWithLoneCrLfAndNoEnd",
-                     "karaoke.add('1','2','a\rb','4');\nkaraoke.add('5','6','7','8');", "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >",
-                               "  <l t=\"1,2,4\">a\rb</l>", "  <l t=\"5,6,8\">7</l>", "</kmc>"})},
-        DocumentCase{"CtrlZEndsTheScript",
-                     "karaoke.add('1','2','3','4');\r\n\x1Akaraoke.add('5','6','7','8');\r\n",
-                     "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "  <l t=\"1,2,4\">3</l>",
-                               "</kmc>"})},
-        DocumentCase{"NulBytesDropped",
-                     "karaoke.add('1','2','a\0b','4');\r\nkara\0oke.add('5','6','7','8');"s,
-                     "a.ksc", "",
-                     Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "  <l t=\"1,2,4\">ab</l>",
-                               "  <l t=\"5,6,8\">7</l>", "</kmc>"})}),
-    [](const ::testing::TestParamInfo<DocumentCase>& param) {
-        return std::string(param.param.name);
-    });
+TEST(LyricConverter, ConvertTextGivesTheDocumentByteForByte) {
+    const DocumentCase cases[] = {
+        {"WorkedExampleWithoutTitleAndOffset",
+         Script({"karaoke.add('00:01.000', '00:03.000', '第一行', '500,800,700');"}), "demo.ksc",
+         "作者",
+         Document({"<kmc ti=\"demo\" ar=\"\" al=\"\" by=\"作者\" >",
+                   "  <l t=\"00:01.000,00:03.000,500,800,700\">第一行</l>", "</kmc>"})},
+        {"UntranslatableLineGivesEmptyLine",
+         Script({"karaoke.add('00:03.500', '00:05.000', 'It''s me');"}), "demo.ksc", "",
+         Document({"<kmc ti=\"demo\" ar=\"\" al=\"\" by=\"\" >", "", "</kmc>"})},
+        {"BlankLinesIgnored", Script({"", "   ", "\t"}), "a.ksc", "", Empty("a")},
+        {"TitleAfterLyrics",
+         Script({"karaoke.add('1','2','3','4');", "karaoke.tag('歌名', '后来');"}), "a.ksc", "",
+         Document(
+             {"<kmc ti=\"后来\" ar=\"\" al=\"\" by=\"\" >", "  <l t=\"1,2,4\">3</l>", "</kmc>"})},
+        {"SecondTitleWins", Script({"karaoke.tag('歌名', '一');", "karaoke.tag('歌名', '二');"}),
+         "a.ksc", "", Empty("二")},
+        {"EmptySecondTitleFallsBackToFileName",
+         Script({"karaoke.tag('歌名', '一');", "karaoke.tag('歌名', '');"}), "a.b.ksc", "",
+         Empty("a.b")},
+        {"NameWithoutTitleBeforeDot", "", ".ksc", "", Empty("")},
+        {"NameWithoutDot", "", "song", "", Empty("")},
+        {"OffsetTrimmed", Script({"karaoke.TimeOffset =   -150 ;"}), "a.ksc", "",
+         Empty("a", "offset=\"-150\" ")},
+        {"OffsetOnlyBlanks", Script({"karaoke.TimeOffset =    ;"}), "a.ksc", "", Empty("a")},
+        {"OffsetWithoutSemicolonAfterEquals", Script({"karaoke.TimeOffset ; = 5"}), "a.ksc", "",
+         Empty("a")},
+        {"OffsetWithoutEquals", Script({"karaoke.TimeOffset 7;"}), "a.ksc", "",
+         Empty("a", "offset=\"karaoke.TimeOffset 7\" ")},
+        {"TitleWithoutBlankAfterComma", Script({"karaoke.tag('歌名','示例')"}), "a.ksc", "",
+         Empty("示例")},
+        {"TitleEndsAtNextApostrophe", Script({"karaoke.tag('歌名', 'Rock''n''roll');"}), "a.ksc",
+         "", Empty("Rock")},
+        {"TitleWithExactlyThreeApostrophes", Script({"karaoke.tag('歌名', 'x y"}), "a.ksc", "",
+         Empty("x y")},
+        {"TitleWithTooFewApostrophesFallsBack", Script({"karaoke.tag('歌名'"}), "a.ksc", "",
+         Empty("a")},
+        {"SingerGoesIntoAr", Script({"karaoke.tag('歌手', '歌手甲');"}), "a.ksc", "",
+         Document({"<kmc ti=\"a\" ar=\"歌手甲\" al=\"\" by=\"\" >", "</kmc>"})},
+        {"IndentedTabbedOrMarkedStatementsIgnored",
+         "\xEF\xBB\xBF" + Script({"karaoke.tag('歌名', '一');", "\tkaraoke.tag('歌名', '二');",
+                                  " karaoke.add('1','2','3','4');"}),
+         "a.ksc", "", Empty("a")},
+        {"NothingEscaped",
+         Script({"karaoke.tag('歌名', 'A&B<C>\"D\"');", "karaoke.TimeOffset = <1>;"}), "a.ksc",
+         "A&B",
+         Document(
+             {"<kmc ti=\"A&B<C>\"D\"\" ar=\"\" al=\"\" by=\"A&B\" offset=\"<1>\" >", "</kmc>"})},
+        {"AuthorIsUtf8EvenOutsideGbk", "", "a.ksc", "Zoë 🎤",
+         Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"Zoë 🎤\" >", "</kmc>"})},
+        {"InvalidGbkBecomesReplacementCharacter", "karaoke.add('1','2','a\x81 b\x81','4');\r\n",
+         "a.ksc", "",
+         Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >",
+                   "  <l t=\"1,2,4\">a\xEF\xBF\xBD b\xEF\xBF\xBD</l>", "</kmc>"})},
+        {"TextModeLoneCrLfNulCtrlZ",
+         "karaoke.add('1','2','a\rb','4');\nkara\0oke.add('5','6','7','8');\x1A"
+         "karaoke.add('9','9','9','9');\r\n"s,
+         "a.ksc", "",
+         Document({"<kmc ti=\"a\" ar=\"\" al=\"\" by=\"\" >", "  <l t=\"1,2,4\">a\rb</l>",
+                   "  <l t=\"5,6,8\">7</l>", "</kmc>"})},
+    };
+    for (const DocumentCase& c : cases) {
+        EXPECT_EQ(LyricConverter(c.author).ConvertText(c.script, c.fileName), c.expected) << c.name;
+    }
+}
 
 TEST(LyricConverter, WorkedExampleBytesAreExact) {
     // The same document spelled out byte for byte, independent of the test helpers.

@@ -1,8 +1,7 @@
 #include "conversion/TextFile.h"
 
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include "support/TestTree.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +11,6 @@ namespace tolvren {
 namespace {
 
 using namespace std::string_literals;
-namespace fs = std::filesystem;
 
 std::vector<std::string> Lines(std::string bytes) {
     ApplyTextModeInput(bytes);
@@ -61,31 +59,10 @@ TEST(TextFile, WritesEveryLineFeedAsCrLf) {
 
 class TextFileOnDisk : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "textfile.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    std::string PathOf(const std::string& name) const { return tree.Path(name); }
+    static std::string Contents(const std::string& path) { return test::TestTree::Read(path); }
 
-    std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static std::string Contents(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void Put(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-
-    fs::path m_dir;
+    test::TestTree tree;
 };
 
 TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
@@ -93,7 +70,7 @@ TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(i * 7);
     }
-    Put(PathOf("big"), bytes);
+    tree.Write("big", bytes);
     std::string content;
     struct stat info {};
     ASSERT_TRUE(ReadWholeFile(PathOf("big"), content, info).ok());
@@ -106,19 +83,19 @@ TEST_F(TextFileOnDisk, ReadWholeFileReadsEveryByte) {
 
 TEST_F(TextFileOnDisk, AtomicWriterReplacesOnlyOnCommit) {
     const std::string target = PathOf("doc.kmc");
-    Put(target, "old");
+    tree.Write("doc.kmc", "old");
     {
         AtomicFileWriter writer(target);
         ASSERT_TRUE(writer.Open().ok());
         writer.Write("\xEF\xBB\xBF");
         writer.WriteText("a\nb\n");
         EXPECT_EQ(Contents(target), "old");
-        EXPECT_EQ(Entries().size(), 2u);
+        EXPECT_EQ(tree.Names().size(), 2u);
         ASSERT_TRUE(writer.Commit().ok());
     }
     EXPECT_EQ(Contents(target), "\xEF\xBB\xBF"
                                 "a\r\nb\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"doc.kmc"});
+    EXPECT_EQ(tree.Names(), std::vector<std::string>{"doc.kmc"});
 
     {
         AtomicFileWriter writer(target);
@@ -127,7 +104,7 @@ TEST_F(TextFileOnDisk, AtomicWriterReplacesOnlyOnCommit) {
     } // never committed
     EXPECT_EQ(Contents(target), "\xEF\xBB\xBF"
                                 "a\r\nb\r\n");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"doc.kmc"});
+    EXPECT_EQ(tree.Names(), std::vector<std::string>{"doc.kmc"});
 }
 
 TEST_F(TextFileOnDisk, AtomicWriterHandlesPiecesLargerThanItsBuffer) {

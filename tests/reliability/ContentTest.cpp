@@ -1,5 +1,6 @@
 // Scripts no one should write, converted without a crash, a hang or unbounded memory.
 
+#include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
 #include "support/Child.h"
 #include "support/TestTree.h"
@@ -29,44 +30,6 @@ constexpr bool kSanitized = false;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// Whether `bytes` is well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
-bool IsUtf8(const std::string& bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        int extra = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1, cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2, cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= bytes.size()) {
-            return false;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            const auto t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
-            return false;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
 
 std::string Convert(const TestTree& tree, const std::string& name, const std::string& bytes) {
     const std::string source = tree.Write(name, bytes);
@@ -102,7 +65,7 @@ TEST(Content, HostileBytesStillGiveAWellFormedDocument) {
         const std::string doc = Convert(tree, "x.ksc", bytes);
         EXPECT_THAT(doc, StartsWith(kBom + "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<kmc "));
         EXPECT_THAT(doc, ::testing::EndsWith("</kmc>\r\n"));
-        EXPECT_TRUE(IsUtf8(doc.substr(kBom.size())));
+        EXPECT_TRUE(IsValidUtf8(doc.substr(kBom.size())));
     }
 }
 
@@ -113,7 +76,7 @@ TEST(Content, Utf8ScriptWithBomIsReadAsGbkAndLosesOnlyItsFirstStatement) {
                 kBom + "karaoke.tag('歌名', 'X');\r\nkaraoke.add('1', '2', 'ok', '4');\r\n");
     EXPECT_THAT(doc, HasSubstr("<kmc ti=\"bom\" ")); // the title statement hid behind the BOM
     EXPECT_THAT(doc, HasSubstr("  <l t=\"1,2,4\">ok</l>\r\n"));
-    EXPECT_TRUE(IsUtf8(doc.substr(kBom.size())));
+    EXPECT_TRUE(IsValidUtf8(doc.substr(kBom.size())));
 }
 
 TEST(Content, TenMegabyteSingleLineIsCarriedWhole) {

@@ -2,12 +2,19 @@
 
 // Real temporary folder trees for tests: made under $TMPDIR, removed with everything in them.
 
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
 
 namespace tolvren::test {
 
@@ -22,33 +29,57 @@ public:
     }
     TestTree(const TestTree&) = delete;
     TestTree& operator=(const TestTree&) = delete;
-    ~TestTree() {
-        std::error_code ec;
-        // Restore permissions first so nothing a test locked stays behind.
-        for (auto it = std::filesystem::recursive_directory_iterator(m_root, ec);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-            if (it->is_directory(ec) && !it->is_symlink(ec)) {
-                ::chmod(it->path().c_str(), 0755);
-            }
-        }
-        std::filesystem::remove_all(m_root, ec);
-    }
+    ~TestTree() { RemoveAt(AT_FDCWD, m_root.c_str()); }
 
     const std::string& Root() const { return m_root; }
     std::string Path(const std::string& relative) const { return m_root + "/" + relative; }
 
     /// Writes `bytes` to `relative`, creating its folders.
-    std::string Write(const std::string& relative, const std::string& bytes) const {
+    std::string Write(const std::string& relative, const std::string& bytes = "x",
+                      mode_t mode = 0644) const {
         const std::string path = Path(relative);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << bytes;
+        ::chmod(path.c_str(), mode);
         return path;
     }
 
-    std::string MakeFolder(const std::string& relative) const {
+    std::string MakeFolder(const std::string& relative, mode_t mode = 0755) const {
         const std::string path = Path(relative);
         std::filesystem::create_directories(path);
+        ::chmod(path.c_str(), mode);
         return path;
+    }
+
+    void Link(const std::string& target, const std::string& relative) const {
+        std::filesystem::create_symlink(target, Path(relative));
+    }
+
+    /// Binds a listening-free socket at `relative`; returns its descriptor (close it when done).
+    int Socket(const std::string& relative) const {
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = Path(relative);
+        if (sock < 0 || path.size() >= sizeof address.sun_path) {
+            throw std::runtime_error("socket path too long");
+        }
+        path.copy(address.sun_path, path.size());
+        if (::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            throw std::runtime_error("bind failed");
+        }
+        return sock;
+    }
+
+    /// The sorted names in folder `relative` ("" for the root).
+    std::vector<std::string> Names(const std::string& relative = "") const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(Path(relative), ec)) {
+            names.push_back(e.path().filename());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     static std::string Read(const std::string& path) {
@@ -62,6 +93,35 @@ public:
     }
 
 private:
+    // Removes through descriptors, opening locked folders first, so that trees deeper than one
+    // path can name go too.
+    static void RemoveAt(int parent, const char* name) {
+        struct stat st {};
+        if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            return;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            ::fchmodat(parent, name, 0700, 0);
+            const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+            if (dir != nullptr) {
+                std::vector<std::string> names;
+                while (const dirent* item = ::readdir(dir)) {
+                    if (std::string(item->d_name) != "." && std::string(item->d_name) != "..") {
+                        names.emplace_back(item->d_name);
+                    }
+                }
+                for (const std::string& child : names) {
+                    RemoveAt(::dirfd(dir), child.c_str());
+                }
+                ::closedir(dir);
+            } else if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        ::unlinkat(parent, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0);
+    }
+
     std::string m_root;
 };
 

@@ -24,16 +24,6 @@ const std::string kScript = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Song');\r\n"
                             "karaoke.add('00:01.000', '00:03.000', '\xB5\xDA\xD2\xBB\xD0\xD0', "
                             "'500,800,700');\r\n";
 
-int CountFiles(const std::string& folder) {
-    std::error_code ec;
-    int n = 0;
-    for (auto it = std::filesystem::directory_iterator(folder, ec);
-         it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        ++n;
-    }
-    return n;
-}
-
 } // namespace
 
 class ConverterRunTest : public QObject {
@@ -130,7 +120,7 @@ private slots:
         if (QTest::currentTestFailed()) {
             return;
         }
-        QCOMPARE(CountFiles(tree.Path("gui")), 3);
+        QCOMPARE(static_cast<int>(tree.Names("gui").size()), 3);
         for (const std::string name : {"a", "情歌", "b"}) {
             const std::string gui = TestTree::Read(tree.Path("gui/" + name + ext));
             QVERIFY2(!gui.empty(), name.c_str());
@@ -162,23 +152,11 @@ private slots:
 
         const QString text = Bar()->GetWindowText();
         QVERIFY2(text.endsWith(QStringLiteral("% 停止")), qPrintable(text));
-        const int converted = CountFiles(tree.Path("out"));
+        const int converted = static_cast<int>(tree.Names("out").size());
         QVERIFY(converted < 3000);
         QCOMPARE(text.section(QLatin1Char('/'), 0, 0).toInt(), converted + 1);
         QVERIFY(Button("1005")->isEnabled());
         QVERIFY(m_dialog->isVisible());
-    }
-
-    void exitDuringARunClosesTheWindowWhenTheFileIsDone() {
-        TestTree tree;
-        WriteMany(tree, 3000);
-        Start(tree.Path("src"), tree.Path("out"));
-        QTRY_VERIFY_WITH_TIMEOUT(!Bar()->GetWindowText().isEmpty(), 30000);
-        QTest::mouseClick(Button("2"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->isVisible(), 30000);
-        QVERIFY(!m_dialog->IsRunActive());
-        QVERIFY(CountFiles(tree.Path("out")) < 3000);
-        QVERIFY(m_dialog->LastRun().m_bStopped);
     }
 };
 

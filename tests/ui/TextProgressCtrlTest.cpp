@@ -67,44 +67,22 @@ private slots:
         QApplication::setPalette(palette);
     }
 
-    void aFreshBarIsEmptyAndShowsZeroPercentInTheHighlightColour() {
-        TextProgressCtrl bar;
-        Prepare(bar, 267);
-        QCOMPARE(bar.GetWindowText(), QString());
-        QCOMPARE(bar.DisplayText(), QStringLiteral("0%"));
-        const QImage image = Client(bar);
-        QCOMPARE(CountColour(image, 0, image.width(), kBase) +
-                     CountColour(image, 0, image.width(), kHighlight),
-                 image.width() * image.height());
-        QVERIFY(CountColour(image, 0, image.width(), kHighlight) > 0); // the text
-        // Centred: the text's ink is balanced around the middle.
-        const int left = CountColour(image, 0, image.width() / 2, kHighlight);
-        const int right = CountColour(image, image.width() / 2, image.width(), kHighlight);
-        QVERIFY2(std::abs(left - right) <= (left + right) / 3, "text is not centred");
-    }
-
     // Both truncate: 29 of 100 shows 28%, and half of 267 pixels is 133.
-    void textAndFilledWidthFollowThePosition_data() {
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("width");
-        QTest::newRow("0") << 0 << "0%" << 0;
-        QTest::newRow("29") << 29 << "28%" << 77;
-        QTest::newRow("50") << 50 << "50%" << 133;
-        QTest::newRow("57") << 57 << "56%" << 152;
-        QTest::newRow("58") << 58 << "57%" << 154;
-        QTest::newRow("100") << 100 << "100%" << 267;
-        QTest::newRow("beyond the range") << 250 << "250%" << 267;
-        QTest::newRow("below the range") << -5 << "-5%" << 0;
-    }
     void textAndFilledWidthFollowThePosition() {
-        QFETCH(int, pos);
-        QFETCH(QString, text);
-        QFETCH(int, width);
-        TextProgressCtrl bar;
-        bar.SetPos(pos);
-        QCOMPARE(bar.DisplayText(), text);
-        QCOMPARE(bar.FilledWidth(267), width);
+        struct Row {
+            int pos;
+            const char* text;
+            int width;
+        };
+        const Row rows[] = {{0, "0%", 0},       {29, "28%", 77},  {50, "50%", 133},
+                            {57, "56%", 152},   {58, "57%", 154}, {100, "100%", 267},
+                            {250, "250%", 267}, {-5, "-5%", 0}}; // beyond and below the range
+        for (const Row& row : rows) {
+            TextProgressCtrl bar;
+            bar.SetPos(row.pos);
+            QCOMPARE(bar.DisplayText(), QString::fromLatin1(row.text));
+            QCOMPARE(bar.FilledWidth(267), row.width);
+        }
     }
 
     // Over the bar each pixel is the exact opposite of what an empty bar shows there; beyond the
@@ -115,6 +93,11 @@ private slots:
         bar.SetWindowText(QStringLiteral("HHHHHHHHHHHHHHHHHHHH"));
         QApplication::processEvents();
         const QImage empty = Client(bar);
+        QCOMPARE(CountColour(empty, 0, 267, kBase) + CountColour(empty, 0, 267, kHighlight),
+                 empty.width() * empty.height()); // an empty bar: base, text in highlight
+        const int left = CountColour(empty, 0, 133, kHighlight);
+        const int right = CountColour(empty, 134, 267, kHighlight);
+        QVERIFY2(std::abs(left - right) <= (left + right) / 3, "text is not centred");
         bar.SetPos(50);
         const QImage half = Client(bar);
         QCOMPARE(half.width(), 267);
@@ -154,21 +137,13 @@ private slots:
         QCOMPARE(counter.count, 2);
         QCOMPARE(bar.SetPos(4), 3);
         QCOMPARE(counter.count, 3);
-    }
-
-    void aResizeMakesTheNextSetPosRepaint() {
-        TextProgressCtrl bar;
-        Prepare(bar, 100);
-        bar.SetPos(40);
-        QApplication::processEvents();
-        bar.resize(bar.width() + 1, bar.height());
+        bar.resize(bar.width() + 1, bar.height()); // a resize makes the next SetPos repaint
         bar.resize(bar.width() - 1, bar.height());
         QApplication::processEvents();
-        PaintCounter counter(&bar);
-        bar.SetPos(40);
-        QCOMPARE(counter.count, 1);
-        bar.SetPos(40);
-        QCOMPARE(counter.count, 1);
+        const int afterResize = counter.count;
+        bar.SetPos(4);
+        bar.SetPos(4);
+        QCOMPARE(counter.count, afterResize + 1);
     }
 
     void onlyANewCaptionRepaints() {
