@@ -77,6 +77,12 @@ public:
     void OpenFolder(const std::string& folder) override;
     void CloseAfterRun() override;
 
+signals:
+    /// Emitted by the worker's thread: calls wait in the queue (carried out by RunDeferred).
+    void CallsQueued();
+    /// Emitted by the worker's thread when ConvertWorker has returned.
+    void WorkerReturned();
+
 protected:
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,7 +102,7 @@ private:
     /// before the next call the worker waits for (at the latest the per-file refresh), so it is
     /// still done before the next file starts, at one hand-over per file instead of three.
     void Defer(std::function<void()> call);
-    /// Carries out the deferred calls; on the window's thread.
+    /// Carries out the queued calls; on the window's thread.
     void RunDeferred();
 
     QString m_strSourceDir;
