@@ -1,5 +1,6 @@
 #include "cli/CliFrontEnd.h"
 
+#include <chrono>
 #include <fmt/format.h>
 
 namespace tolvren {
@@ -15,6 +16,12 @@ void CliFrontEnd::UpdateElapsed(const std::string& elapsed) {
     if (!m_options.progressLine) {
         return;
     }
+    // A terminal cannot show thousands of lines a second anyway; twenty redraws do.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_bLineShown && now - m_lastDraw < std::chrono::milliseconds(50)) {
+        return;
+    }
+    m_lastDraw = now;
     // Carriage return, the line, then erase whatever a longer earlier line left behind.
     fmt::print(m_err, "\r{}  {}\x1b[K", m_strText, elapsed);
     std::fflush(m_err);

@@ -2,6 +2,7 @@
 
 #include "batch/RunState.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -42,6 +43,7 @@ private:
     std::FILE* m_err;
     std::string m_strText;
     bool m_bLineShown = false;
+    std::chrono::steady_clock::time_point m_lastDraw;
 };
 
 } // namespace tolvren
