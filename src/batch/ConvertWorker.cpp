@@ -1,9 +1,9 @@
 #include "batch/RunState.h"
 #include "conversion/LyricConverter.h"
+#include "files/DirectorySearch.h"
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <fmt/format.h>
 #include <map>
 #include <sys/stat.h>
@@ -81,7 +81,7 @@ int ConvertWorker(RunState& run) {
 
     std::string absoluteBase;
     if (run.m_bKeepTree && !singleFile) {
-        absoluteBase = std::filesystem::absolute(options.baseFolder).string();
+        absoluteBase = MakeAbsolute(options.baseFolder); // as the scanner made its paths
     }
 
     if (count > 0) {
