@@ -14,6 +14,7 @@ if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
 fi
 echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): converting the examples with the CLI."
 
+mkdir -p out
 target="$PWD/out/examples"
 echo "Converting examples/ into $target ..."
 ./build/release/src/cli/tolvren-cli --author "Tolvren" examples "$target"
