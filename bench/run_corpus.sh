@@ -12,13 +12,11 @@ runs=${2:-5}
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)" --target tolvren-cli make_corpus >/dev/null
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+scratch_folder bench
 ./build/bench/bench/make_corpus "$work/corpus" "$files" 100 2026
 echo "corpus: $files songs, $(du -sh "$work/corpus" | cut -f1), $(find "$work/corpus" -type d | wc -l) folders"
 
-now_ms() { date +%s%3N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 cli_times=() copy_times=()
 for ((r = 0; r < runs; r++)); do

@@ -12,12 +12,10 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)" --target tolvren-cli make_corpus bench_dialog_run >/dev/null
 build=build/bench
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+scratch_folder bench
 "$build/bench/make_corpus" "$work/corpus" "$files" 100 2026
 
-now_ms() { date +%s%3N; }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 cli_times=() dialog_times=()
 # Each run starts from an empty target with the previous run's writes flushed, so one run's
 # write-back does not land in the next one's time.

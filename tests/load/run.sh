@@ -11,10 +11,9 @@ cli=build/dev/src/cli/tolvren-cli
 make_corpus=build/dev/bench/make_corpus
 [[ -x $cli && -x $make_corpus ]] || { echo "build the dev preset first"; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-load-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source bench/common.sh
+scratch_folder load
 fail() { echo "load test FAILED: $*"; exit 1; }
-now_ms() { date +%s%3N; }
 
 "$make_corpus" "$work/corpus" "$files" 1000 2026
 echo "corpus: $files songs in $(find "$work/corpus" -type d | wc -l) folders, $(du -sh "$work/corpus" | cut -f1)"
