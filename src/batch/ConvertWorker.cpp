@@ -1,16 +1,29 @@
+#include "batch/FileScanner.h"
+#include "batch/Messages.h"
 #include "batch/RunState.h"
-#include "conversion/LyricConverter.h"
 #include "files/DirectorySearch.h"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <fmt/format.h>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tolvren {
 
 namespace {
+
+// Threads that convert at once, and how many files each may have done ahead of the one that is
+// put in place next: enough to keep every core busy, few enough that a run of huge scripts stays
+// within memory.
+constexpr unsigned kMaxThreads = 16;
+constexpr std::size_t kFilesAheadPerThread = 4;
 
 // A millisecond clock that wraps like the 32-bit tick counter the elapsed text was designed for.
 std::uint32_t TickCount() {
@@ -19,179 +32,430 @@ std::uint32_t TickCount() {
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Percentage of `done` out of `count` as the progress shows it: the quotient first, then times
 // 100.0, truncated. (29 of 100 gives 28, which users see and tests pin down.)
-std::int16_t Percentage(int done, int count) {
+int Percentage(int done, int count) {
     return static_cast<std::int16_t>(static_cast<double>(done) / static_cast<double>(count) *
                                      100.0);
 }
 
-// The folder below `targetDir` that mirrors the source file's folder below the searched folder,
-// for runs that keep the tree; "" when the file lies in the searched folder itself.
-std::string RelativeFolder(const std::string& sourceLocation, const std::string& absoluteBase) {
-    if (absoluteBase.empty() || sourceLocation.size() <= absoluteBase.size() ||
-        sourceLocation.compare(0, absoluteBase.size(), absoluteBase) != 0) {
-        return {};
-    }
-    return sourceLocation.substr(absoluteBase.size());
+// One file of the run: where it comes from and where its document goes.
+struct Job {
+    std::string source;
+    std::string folder; ///< the document's folder
+    std::string name;   ///< the document's name in it
+    std::string Target() const { return folder + '/' + name; }
+};
+
+// The document's name: the source's name less its last three bytes, plus the extension
+// ("Song.ksc" becomes "Song.kmc", "b.kscx" becomes "b.kkmc").
+std::string DocumentName(const std::string& sourceName, std::string_view extension) {
+    std::string name = sourceName.substr(0, sourceName.size() > 3 ? sourceName.size() - 3 : 0);
+    name += extension;
+    return name;
 }
 
-// Creates every missing folder of `relative` (a path ending in '/') below `root`.
-void CreateFolders(const std::string& root, const std::string& relative) {
-    std::string path = root;
-    std::size_t start = 0;
-    while (start < relative.size()) {
-        const std::size_t slash = relative.find('/', start);
-        const std::size_t end = slash == std::string::npos ? relative.size() : slash;
-        path += '/';
-        path.append(relative, start, end - start);
-        ::mkdir(path.c_str(), 0777); // an existing folder is fine; a failure shows at the write
-        start = end + 1;
-    }
+std::string LastComponent(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+// The target folder and, for runs that keep the tree, its subfolders: opened once and kept while
+// files go there, created on first use.
+class TargetFolders {
+public:
+    explicit TargetFolders(std::string root) : m_strRoot(std::move(root)) {}
+
+    /// The folder `path`, which lies in the root folder or below it; an error when it cannot be
+    /// created or opened.
+    FolderHandlePtr Get(const std::string& path, IoResult& error) {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [known, handle] : m_recent) {
+            if (known == path) {
+                return handle;
+            }
+        }
+        if (path != m_strRoot) {
+            std::error_code created;
+            std::filesystem::create_directories(path, created);
+            if (created) {
+                error = IoResult::Failed(IoStep::CreateFolder, created.value());
+                return nullptr;
+            }
+        }
+        auto handle = std::make_shared<FolderHandle>(path);
+        if (handle->Fd() < 0) {
+            error = IoResult::Failed(IoStep::CreateFolder, handle->Error());
+            return nullptr;
+        }
+        // Files of one folder come together in the list, so a few open folders are plenty.
+        if (m_recent.size() == kKept) {
+            m_recent.erase(m_recent.begin());
+        }
+        m_recent.emplace_back(path, handle);
+        return handle;
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    std::string m_strRoot;
+    std::mutex m_mutex;
+    std::vector<std::pair<std::string, FolderHandlePtr>> m_recent;
+};
+
+// Converts the files of a run on several threads at once, each file into a document that nobody
+// sees yet; Take hands them over strictly in the order of the list, so the run puts them in place
+// and reports them in that order.
+class Pipeline {
+public:
+    Pipeline(const LyricConverter& converter, const std::vector<Job>& jobs, TargetFolders* folders)
+        : m_converter(converter), m_jobs(jobs), m_pFolders(folders) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const auto threads = static_cast<std::size_t>(std::min(cores, kMaxThreads));
+        m_nWindow = std::max<std::size_t>(2, threads * kFilesAheadPerThread);
+        m_slots.resize(m_nWindow);
+        for (std::size_t t = 0; t < std::min(threads, jobs.size()); ++t) {
+            m_threads.emplace_back([this] { Work(); });
+        }
+    }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+    ~Pipeline() { Abandon(); }
+
+    /// File `index`, converted; call with 0, 1, 2, ... in turn.
+    PreparedDocument Take(std::size_t index) {
+        std::unique_lock lock(m_mutex);
+        Slot& slot = m_slots[index % m_nWindow];
+        m_ready.wait(lock, [&] { return slot.index == index && slot.document.has_value(); });
+        PreparedDocument document = std::move(*slot.document);
+        slot.document.reset();
+        m_nTaken = index + 1;
+        lock.unlock();
+        m_space.notify_all();
+        return document;
+    }
+
+    /// Stops converting: files begun are given up (their unnamed documents vanish).
+    void Abandon() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_bAbandoned = true;
+        }
+        m_bCancel = true;
+        m_space.notify_all();
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+        m_threads.clear();
+        for (Slot& slot : m_slots) {
+            slot.document.reset();
+        }
+    }
+
+private:
+    struct Slot {
+        std::size_t index = 0;
+        std::optional<PreparedDocument> document;
+    };
+
+    void Work() {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_space.wait(lock, [&] {
+                    return m_bAbandoned || m_nNext >= m_jobs.size() ||
+                           m_nNext < m_nTaken + m_nWindow;
+                });
+                if (m_bAbandoned || m_nNext >= m_jobs.size()) {
+                    return;
+                }
+                index = m_nNext++;
+            }
+            PreparedDocument document = Convert(m_jobs[index]);
+            {
+                std::lock_guard lock(m_mutex);
+                Slot& slot = m_slots[index % m_nWindow];
+                slot.index = index;
+                slot.document = std::move(document);
+            }
+            m_ready.notify_all();
+        }
+    }
+
+    PreparedDocument Convert(const Job& job) {
+        if (m_pFolders == nullptr) {
+            PreparedDocument checked;
+            checked.result = m_converter.Check(job.source);
+            return checked;
+        }
+        IoResult error;
+        FolderHandlePtr folder = m_pFolders->Get(job.folder, error);
+        if (!folder) {
+            PreparedDocument failed;
+            failed.result.io = error;
+            return failed;
+        }
+        return m_converter.Prepare(job.source, std::move(folder), job.name, &m_bCancel);
+    }
+
+    const LyricConverter& m_converter;
+    const std::vector<Job>& m_jobs;
+    TargetFolders* m_pFolders; ///< null when the run only checks
+    std::size_t m_nWindow = 2;
+
+    std::mutex m_mutex;
+    std::condition_variable m_ready; ///< a slot was filled
+    std::condition_variable m_space; ///< a file was taken, or the run was abandoned
+    std::vector<Slot> m_slots;
+    std::size_t m_nNext = 0;  ///< the next file a thread begins
+    std::size_t m_nTaken = 0; ///< files handed over so far
+    bool m_bAbandoned = false;
+    std::atomic<bool> m_bCancel{false};
+    std::vector<std::thread> m_threads;
+};
+
+std::string FailureSuffix(int failedFiles, int unreadableFolders) {
+    if (failedFiles > 0 && unreadableFolders > 0) {
+        return fmt::format("（{} 个文件失败，{} 个文件夹无法读取）", failedFiles,
+                           unreadableFolders);
+    }
+    if (failedFiles > 0) {
+        return fmt::format("（{} 个文件失败）", failedFiles);
+    }
+    if (unreadableFolders > 0) {
+        return fmt::format("（{} 个文件夹无法读取）", unreadableFolders);
+    }
+    return {};
+}
+
+// What the run does for one front end: the list, the jobs, and the reports in order.
+class Run {
+public:
+    Run(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd)
+        : m_request(request), m_control(control), m_frontEnd(frontEnd) {}
+
+    RunSummary Carry() {
+        const OutputFormat format = m_frontEnd.AskFormat();
+        const std::vector<Job> jobs = ListJobs(ExtensionOf(format));
+        m_summary.count = static_cast<int>(jobs.size());
+        if (m_bScanStopped) {
+            return Finish(m_summary.count > 0 ? fmt::format("1/{}  0% 停止", m_summary.count)
+                                              : "0/0  0% 停止");
+        }
+
+        std::optional<TargetFolders> folders;
+        if (!jobs.empty() && !m_request.checkOnly) {
+            folders.emplace(m_request.targetDir);
+            if (!CreateTargetFolder()) {
+                return FinishUnwritable();
+            }
+        }
+
+        const LyricConverter converter(m_request.author, format, m_request.encoding);
+        m_nStart = TickCount();
+        int percentage = 0;
+        std::size_t i = 0;
+        {
+            Pipeline pipeline(converter, jobs, folders ? &*folders : nullptr);
+            for (; i < jobs.size(); ++i) {
+                if (m_control.StopRequested()) {
+                    break;
+                }
+                PreparedDocument document = pipeline.Take(i);
+                Report(jobs[i], document.Commit());
+                const int done = static_cast<int>(i) + 1;
+                percentage = Percentage(done, m_summary.count);
+                m_summary.done = done;
+                RunProgress progress;
+                progress.done = done;
+                progress.count = m_summary.count;
+                progress.percentage = percentage;
+                progress.text = fmt::format("{}/{}  {}% ", done, m_summary.count, percentage);
+                progress.elapsed =
+                    fmt::format("{}毫秒", static_cast<std::int32_t>(TickCount() - m_nStart));
+                m_frontEnd.ShowProgress(progress);
+            }
+        }
+        if (i < jobs.size()) {
+            // The number shown is that of the file that would have come next.
+            return Finish(fmt::format("{}/{}  {}% 停止", i + 1, m_summary.count, percentage));
+        }
+        if (m_request.checkOnly) {
+            return Finish(
+                fmt::format("{} 个文件已检查，{} 个有警告", m_summary.count, m_summary.warned));
+        }
+        return Finish(fmt::format("{}/{}  {}% 完成", i, m_summary.count, percentage));
+    }
+
+private:
+    std::vector<Job> ListJobs(std::string_view extension) {
+        std::vector<Job> jobs;
+        std::string absoluteBase;
+        std::error_code notAFile;
+        if (std::filesystem::is_regular_file(m_request.sourceDir, notAFile)) {
+            // A source that names one file is a run of that one file.
+            const std::string name = LastComponent(m_request.sourceDir);
+            jobs.push_back(
+                {m_request.sourceDir, m_request.targetDir, DocumentName(name, extension)});
+            return jobs;
+        }
+        ScanOptions options;
+        options.Reset();
+        options.baseFolder = m_request.sourceDir;
+        options.fileMask = fmt::format("*{}*", "*.ksc");
+        options.includeSubfolders = 1;
+        options.flags |= SCAN_BY_ATTRIBUTES;
+        options.attributes |= KSC_ATTRIBUTE_MASK;
+
+        ScanHooks hooks;
+        hooks.shouldStop = [this] { return m_control.StopRequested(); };
+        hooks.progress = [this](int folders, int files) { m_frontEnd.ShowScan(folders, files); };
+        hooks.unreadable = [this](const std::string& folder, int error) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::FolderUnreadable;
+            problem.path = folder;
+            problem.io = IoResult::Failed(IoStep::ReadFolder, error);
+            ++m_summary.unreadableFolders;
+            Reported(std::move(problem));
+        };
+        // A target folder inside the source holds documents, not scripts: a backup such as
+        // "情歌.ksc.bak" would otherwise come back as "情歌.ksc.kmc" and be taken for a script.
+        FileIdentity target;
+        FileIdentity source;
+        if (!m_request.targetDir.empty() && GetIdentity(m_request.targetDir, target) &&
+            GetIdentity(m_request.sourceDir, source) && !(target == source)) {
+            hooks.skipFolders.push_back(target);
+        }
+        FileScanner scanner;
+        scanner.Scan(options, hooks);
+        m_bScanStopped = scanner.WasStopped();
+        if (m_request.keepTree) {
+            absoluteBase = options.baseFolder; // as the scanner made its paths
+        }
+
+        jobs.reserve(static_cast<std::size_t>(scanner.GetCount()));
+        for (int index = 0; index < scanner.GetCount(); ++index) {
+            const std::string& path = scanner.PathAt(index);
+            const std::size_t slash = path.rfind('/');
+            Job job{path, m_request.targetDir, DocumentName(path.substr(slash + 1), extension)};
+            // Keeping the tree: the document goes into the same subfolder of the target as its
+            // script has below the searched folder.
+            if (!absoluteBase.empty() && path.compare(0, absoluteBase.size(), absoluteBase) == 0 &&
+                slash + 1 > absoluteBase.size()) {
+                job.folder += '/';
+                job.folder.append(path, absoluteBase.size(), slash - absoluteBase.size());
+            }
+            jobs.push_back(std::move(job));
+        }
+        return jobs;
+    }
+
+    // Only the target folder itself, as a user would create it by hand; an existing one is fine.
+    bool CreateTargetFolder() {
+        int error = 0;
+        if (::mkdir(m_request.targetDir.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = errno;
+        } else {
+            const FolderHandle folder(m_request.targetDir);
+            error = folder.Error();
+        }
+        if (error == 0) {
+            return true;
+        }
+        RunProblem problem;
+        problem.kind = RunProblem::Kind::TargetFolder;
+        problem.path = m_request.targetDir;
+        problem.io = IoResult::Failed(IoStep::CreateFolder, error);
+        Reported(std::move(problem));
+        return false;
+    }
+
+    // No file can be written: each counts as failed, but the reason is said once.
+    RunSummary FinishUnwritable() {
+        m_summary.failed = m_summary.count;
+        m_summary.done = m_summary.count;
+        RunProgress progress;
+        progress.done = progress.count = m_summary.count;
+        progress.percentage = 100;
+        progress.text = fmt::format("{}/{}  100% ", m_summary.count, m_summary.count);
+        progress.elapsed = "0毫秒";
+        m_frontEnd.ShowProgress(progress);
+        return Finish(fmt::format("{}/{}  100% 完成", m_summary.count, m_summary.count));
+    }
+
+    void Report(const Job& job, const ConvertResult& result) {
+        const std::string target = job.Target();
+        if (!result.ok()) {
+            ++m_summary.failed;
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::Failed;
+            problem.path = job.source;
+            problem.targetPath = target;
+            problem.io = result.io;
+            Reported(std::move(problem));
+            return;
+        }
+        for (const ScriptWarning& warning : result.warnings) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::Warning;
+            problem.path = job.source;
+            problem.targetPath = target;
+            problem.warning = warning;
+            Reported(std::move(problem));
+        }
+        m_summary.warned += result.warnings.empty() ? 0 : 1;
+        if (m_request.checkOnly) {
+            return;
+        }
+        // Two sources of the same name overwrite each other in a flat target folder, and the
+        // user must hear of it.
+        auto [it, inserted] = m_writtenBy.try_emplace(target, job.source);
+        if (!inserted) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::Overwritten;
+            problem.path = job.source;
+            problem.otherPath = it->second;
+            problem.targetPath = target;
+            it->second = job.source;
+            Reported(std::move(problem));
+        }
+    }
+
+    void Reported(RunProblem problem) {
+        m_frontEnd.ReportProblem(problem);
+        m_summary.problems.push_back(std::move(problem));
+    }
+
+    RunSummary Finish(std::string status) {
+        m_summary.stopped = status.ends_with("停止");
+        status += FailureSuffix(m_summary.failed, m_summary.unreadableFolders);
+        m_summary.finalText = std::move(status);
+        m_frontEnd.ShowFinished(m_summary);
+        m_control.m_bRunning = false;
+        if (!m_request.checkOnly && m_frontEnd.IsOpenTargetChecked()) {
+            m_frontEnd.OpenFolder(MakeAbsolute(m_request.targetDir));
+        }
+        if (m_control.m_bExitRequested) {
+            m_frontEnd.CloseAfterRun();
+        }
+        return std::move(m_summary);
+    }
+
+    const RunRequest& m_request;
+    RunControl& m_control;
+    RunFrontEnd& m_frontEnd;
+    RunSummary m_summary;
+    bool m_bScanStopped = false;
+    std::uint32_t m_nStart = 0;
+    // Documents written in this run, with their sources.
+    std::map<std::string, std::string> m_writtenBy;
+};
 
 } // namespace
 
-int ConvertWorker(RunState& run) {
-    RunFrontEnd& frontEnd = *run.m_pFrontEnd;
-    const std::string extension = frontEnd.IsKmcChecked() ? "kmc" : "xml";
-
-    run.m_problems.clear();
-    run.m_nFailed = 0;
-    run.m_nDone = 0;
-    run.m_bStopped = false;
-
-    run.m_scanner.RemoveAll();
-    // A source that names one file is a run of that one file; a folder is searched.
-    const bool singleFile = IsRegularFile(run.m_strSourceDir);
-    ScanOptions options;
-    options.Reset();
-    options.baseFolder = run.m_strSourceDir;
-    options.fileMask = fmt::format("*{}*", "*.ksc");
-    options.includeSubfolders = 1;
-    options.flags |= SCAN_BY_ATTRIBUTES;
-    options.attributes |= KSC_ATTRIBUTE_MASK;
-    const int count = singleFile ? 1 : (run.m_scanner.Scan(options), run.m_scanner.GetCount());
-    run.m_nCount = count;
-
-    std::string absoluteBase;
-    if (run.m_bKeepTree && !singleFile) {
-        absoluteBase = MakeAbsolute(options.baseFolder); // as the scanner made its paths
-    }
-
-    if (count > 0) {
-        // Only this one folder, as a user would create it by hand; an existing one is fine.
-        ::mkdir(run.m_strTargetDir.c_str(), 0777);
-    }
-    frontEnd.SetProgressRange(0, 100);
-
-    const LyricConverter converter(run.m_strAuthor);
-    const std::uint32_t start = TickCount();
-
-    std::int16_t percentage = 0;
-    int i = 0;
-    // Outputs written in this run, with their sources: two sources of the same name overwrite
-    // each other in a flat target folder, and the user must hear of it.
-    std::map<std::string, std::string> writtenBy;
-    while (i < count) {
-        if (run.m_bRunning == 0 || run.m_bExitRequested != 0) {
-            break;
-        }
-
-        std::string source;
-        std::string name;
-        std::string location;
-        if (singleFile) {
-            FileEntry entry(run.m_strSourceDir);
-            source = entry.GetPath();
-            name = entry.GetNameExt();
-        } else {
-            FileEntry found = run.m_scanner.GetAt(i);
-            FileEntry entry(found.GetPathText());
-            source = entry.GetPath();
-            name = entry.GetNameExt();
-            location = entry.GetLocation();
-        }
-
-        std::string targetFolder = run.m_strTargetDir;
-        if (!absoluteBase.empty()) {
-            const std::string relative = RelativeFolder(location, absoluteBase);
-            if (!relative.empty()) {
-                CreateFolders(run.m_strTargetDir, relative);
-                targetFolder += '/';
-                targetFolder += relative.substr(0, relative.size() - 1);
-            }
-        }
-        // The name less its last three bytes: "Song.ksc" becomes "Song.kmc", "b.kscx" "b.kkmc".
-        std::string target = std::move(targetFolder);
-        target += '/';
-        target.append(name, 0, name.size() > 3 ? name.size() - 3 : 0);
-        target += extension;
-
-        const ConvertResult result = converter.ConvertFile(source, target);
-        if (result.ok()) {
-            auto [it, inserted] = writtenBy.try_emplace(target, source);
-            if (!inserted) {
-                RunProblem problem;
-                problem.kind = RunProblem::Kind::Overwritten;
-                problem.path = source;
-                problem.otherPath = it->second;
-                problem.targetPath = target;
-                it->second = source;
-                run.m_problems.push_back(problem);
-                frontEnd.ReportProblem(problem);
-            }
-        } else {
-            ++run.m_nFailed;
-            RunProblem problem;
-            problem.kind = RunProblem::Kind::Failed;
-            problem.path = source;
-            problem.targetPath = target;
-            problem.reason = result.reason;
-            run.m_problems.push_back(problem);
-            frontEnd.ReportProblem(problem);
-        }
-
-        const int done = i + 1;
-        percentage = Percentage(done, count);
-        frontEnd.SetProgressPos(percentage);
-        frontEnd.SetProgressText(fmt::format("{}/{}  {}% ", done, count, percentage));
-        const auto elapsed = static_cast<std::int32_t>(TickCount() - start);
-        frontEnd.UpdateElapsed(fmt::format("{}毫秒", elapsed));
-        i = done;
-        run.m_nDone = done;
-    }
-
-    std::string status;
-    if (i < count) {
-        // The number shown is that of the file that would have come next.
-        run.m_bStopped = true;
-        status = fmt::format("{}/{}  {}% 停止", i + 1, count, percentage);
-    } else {
-        status = fmt::format("{}/{}  {}% 完成", i, count, percentage);
-    }
-    if (run.m_nFailed > 0) {
-        status += fmt::format("（{} 个文件失败）", run.m_nFailed);
-    }
-    run.m_strFinalText = status;
-    frontEnd.SetProgressText(status);
-
-    frontEnd.SetStartEnabled(true);
-    frontEnd.SetStopEnabled(false);
-    run.m_bRunning = 0;
-
-    if (frontEnd.IsOpenTargetChecked()) {
-        frontEnd.OpenFolder(run.m_strTargetDir);
-    }
-    if (run.m_bExitRequested != 0) {
-        frontEnd.CloseAfterRun();
-    }
-    return 0;
+RunSummary ConvertWorker(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd) {
+    return Run(request, control, frontEnd).Carry();
 }
 
 } // namespace tolvren

@@ -1,11 +1,14 @@
 #include "batch/FileScanner.h"
 
+#include "conversion/TextFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace tolvren {
 
@@ -41,21 +44,22 @@ bool Passes(const ScanOptions& options, const DirectoryEntry& entry) {
     return true;
 }
 
-// One folder of the walk: its record, its subfolders still to be searched, and its identity so
-// that nothing below it enters it again.
+// One folder of the walk: its record, its subfolders still to be searched, and its own files,
+// listed once it has been searched below.
 struct Frame {
     ScanOptions options;
     std::vector<DirectoryEntry> subfolders;
+    std::vector<DirectoryEntry> files;
     std::size_t next = 0;
-    FileIdentity identity;
-    bool known = false;
 };
 
-void ListSubfolders(Frame& frame) {
-    if (frame.options.includeSubfolders == 0) {
-        return;
-    }
-    frame.subfolders = FindEntries(frame.options.baseFolder, "*.*", true);
+// The listing needs a status call per file only when a criterion looks at more than the name:
+// every regular file carries the archive attribute, so an attribute mask with it passes them all.
+FileDetails DetailsNeeded(const ScanOptions& options) {
+    const std::uint32_t flags = options.flags;
+    const bool attributesOnly = flags == 0 || (flags == SCAN_BY_ATTRIBUTES &&
+                                               (options.attributes & FILE_ATTR_ARCHIVE) != 0);
+    return attributesOnly ? FileDetails::NameAndIdentity : FileDetails::Full;
 }
 
 } // namespace
@@ -80,44 +84,71 @@ void ScanOptions::Reset() {
     attributes = 0;
 }
 
-int FileScanner::Scan(ScanOptions& options) {
-    options.baseFolder = AddTrailingSeparator(options.baseFolder, 1);
+int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
+    options.baseFolder = AddTrailingSeparator(MakeAbsolute(options.baseFolder), 1);
+    m_bStopped = false;
+    const FileDetails details = DetailsNeeded(options);
+
+    // Every folder and every file once per scan, by identity: a folder that several links reach
+    // would otherwise be searched once per path, which grows exponentially with link webs.
+    std::unordered_set<FileIdentity, FileIdentityHash> seenFolders(hooks.skipFolders.begin(),
+                                                                   hooks.skipFolders.end());
+    std::unordered_set<FileIdentity, FileIdentityHash> seenFiles;
+    int searched = 0;
 
     // The walk keeps its own stack instead of recursing, so a tree as deep as the file system
     // allows cannot exhaust the thread's stack.
     std::vector<Frame> stack;
-    stack.push_back(Frame{options, {}, 0, {}, false});
-    stack.back().known = GetIdentity(options.baseFolder, stack.back().identity);
-    ListSubfolders(stack.back());
+    const auto enter = [&](ScanOptions folderOptions) {
+        if (hooks.shouldStop && hooks.shouldStop()) {
+            m_bStopped = true;
+            return;
+        }
+        FolderListing listing =
+            ListFolder(folderOptions.baseFolder, folderOptions.fileMask, details);
+        if (listing.error != 0 && hooks.unreadable) {
+            std::string folder = folderOptions.baseFolder;
+            if (folder.size() > 1) {
+                folder.pop_back(); // named as the user would type it
+            }
+            hooks.unreadable(folder, listing.error);
+        }
+        Frame frame{std::move(folderOptions), {}, std::move(listing.files), 0};
+        if (frame.options.includeSubfolders != 0) {
+            frame.subfolders = std::move(listing.folders);
+        }
+        stack.push_back(std::move(frame));
+        if (hooks.progress) {
+            hooks.progress(++searched, GetCount());
+        }
+    };
 
-    while (!stack.empty()) {
+    FileIdentity base;
+    if (GetIdentity(options.baseFolder, base)) {
+        seenFolders.insert(base);
+    }
+    enter(options);
+    while (!stack.empty() && !m_bStopped) {
         Frame& top = stack.back();
         if (top.next < top.subfolders.size()) {
             const DirectoryEntry& sub = top.subfolders[top.next++];
-            const bool onWalk = std::any_of(stack.begin(), stack.end(), [&](const Frame& f) {
-                return f.known && f.identity == sub.identity;
-            });
-            if (onWalk) {
-                continue; // a link back up the walk: it is being searched already
+            if (!seenFolders.insert(sub.identity).second) {
+                continue; // searched already, along another path
             }
-            Frame child{top.options, {}, 0, sub.identity, true};
-            child.options.baseFolder = AddTrailingSeparator(top.options.baseFolder + sub.name, 1);
-            ListSubfolders(child);
-            stack.push_back(std::move(child)); // invalidates `top` and `sub`
+            ScanOptions child = top.options;
+            child.baseFolder = AddTrailingSeparator(top.options.baseFolder + sub.name, 1);
+            enter(std::move(child)); // invalidates `top` and `sub`
             continue;
         }
-        MatchFolder(top.options);
+        for (const DirectoryEntry& file : top.files) {
+            if (!IsWriterTemporary(file.name) && Passes(top.options, file) &&
+                seenFiles.insert(file.identity).second) {
+                m_found.push_back(file.path);
+            }
+        }
         stack.pop_back();
     }
     return GetCount();
-}
-
-void FileScanner::MatchFolder(const ScanOptions& options) {
-    for (const DirectoryEntry& entry : FindEntries(options.baseFolder, options.fileMask)) {
-        if (Passes(options, entry)) {
-            m_found.push_back(entry.IsDirectory() ? entry.path + '/' : entry.path);
-        }
-    }
 }
 
 int FileScanner::GetCount() const {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,28 +41,44 @@ struct ScanOptions {
     void Reset();  ///< every field to its default; containingText is left as it is
 };
 
-/// Collects the full paths of the entries under a folder that match a mask and the criteria.
-/// Paths are absolute (a relative base folder is taken against the current folder) and use '/';
-/// folders are listed with a trailing '/'. Subfolders come before a folder's own matches, each
-/// folder's entries in the order of FindEntries. Links are followed, but a folder that is already
-/// being searched further up the same walk is not entered again, so link loops end.
+/// What a scan tells its caller while it runs, and what it leaves alone.
+struct ScanHooks {
+    /// Asked before each folder; true ends the scan where it is.
+    std::function<bool()> shouldStop;
+    /// After each folder: folders searched and files found so far.
+    std::function<void(int folders, int files)> progress;
+    /// A folder that could not be read (errno `error`); the scan goes on without it.
+    std::function<void(const std::string& folder, int error)> unreadable;
+    /// Folders not to enter, such as a run's target folder inside its source.
+    std::vector<FileIdentity> skipFolders;
+};
+
+/// Collects the full paths of the regular files under a folder that match a mask and the
+/// criteria. Paths are absolute (a relative base folder is taken against the current folder) and
+/// use '/'. Subfolders come before a folder's own files, each folder's entries sorted by name.
+/// Links are followed, but every folder is searched and every file listed at most once, however
+/// many paths lead to it (the first in this order wins), so link loops and link webs end.
+/// Folders are never listed, whatever their names, nor the temporaries of document writers.
 class FileScanner {
 public:
     FileScanner() = default;
     virtual ~FileScanner() = default;
 
-    /// Appends every accepted entry; returns GetCount() afterwards. Adds a trailing separator to
+    /// Appends every accepted file; returns GetCount() afterwards. Adds a trailing separator to
     /// options.baseFolder in place.
-    int Scan(ScanOptions& options);
+    int Scan(ScanOptions& options, const ScanHooks& hooks = {});
+    /// Whether the last scan ended early because hooks.shouldStop said so.
+    bool WasStopped() const { return m_bStopped; }
     int GetCount() const;
     /// The entry of path `index`; an entry of the empty text when `index` is out of range.
     FileEntry GetAt(int index) const;
+    /// Path `index` itself.
+    const std::string& PathAt(int index) const { return m_found[static_cast<std::size_t>(index)]; }
     void RemoveAll();
 
 private:
-    void MatchFolder(const ScanOptions& options);
-
     std::vector<std::string> m_found;
+    bool m_bStopped = false;
 };
 
 /// Whether the file at `path` holds `text`, compared without regard to ASCII case; NUL bytes of

@@ -1,86 +1,131 @@
 #pragma once
 
-#include "batch/FileScanner.h"
+#include "conversion/LyricConverter.h"
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
+// The contract of one conversion run between a front end (the dialog, the command line, a test)
+// and the worker: what the user asked for, how to stop it, what the worker shows while it runs
+// and what it hands back at the end.
+
 namespace tolvren {
 
-/// Something the run wants its user to know about one file.
+/// What the user asked for, taken when the run starts. The output format and "open the target
+/// folder" are questions the worker asks the front end (RunFrontEnd) instead, at the start and at
+/// the end of the run.
+struct RunRequest {
+    std::string sourceDir;  ///< a folder to search, or one file (a run of one)
+    std::string targetDir;  ///< where the documents go; created (one level) when missing
+    std::string author;     ///< UTF-8, written into every document
+    bool keepTree = false;  ///< documents go into the source's relative subfolders
+    bool checkOnly = false; ///< read every script and report, write nothing (targetDir optional)
+    InputEncoding encoding;
+};
+
+/// Why a request cannot start a run.
+enum class RequestError {
+    None,
+    NoSource,               ///< the source is empty
+    NoTarget,               ///< the target is empty (and the run writes)
+    SourceMissing,          ///< the source does not exist
+    SourceUnreadable,       ///< the source cannot be read (`error` says why)
+    SourceNotAFileOrFolder, ///< a FIFO, a device, a socket
+};
+
+struct RequestCheck {
+    RequestError problem = RequestError::None;
+    int error = 0; ///< errno for SourceUnreadable
+    bool ok() const { return problem == RequestError::None; }
+};
+
+/// The one check both front ends make before they start a run: both folders given, the source a
+/// folder or a regular file that can be read.
+RequestCheck ValidateRequest(const RunRequest& request);
+
+/// How a front end asks a running worker to end. The worker tests both before every folder of the
+/// scan and before every file, and finishes the file it has begun.
+struct RunControl {
+    std::atomic<bool> m_bRunning{false};       ///< cleared to ask the worker to stop
+    std::atomic<bool> m_bExitRequested{false}; ///< set when the user asked to close the window
+
+    bool StopRequested() const { return !m_bRunning.load() || m_bExitRequested.load(); }
+    /// Marks the run as running, before the worker starts.
+    void Start() {
+        m_bExitRequested = false;
+        m_bRunning = true;
+    }
+};
+
+/// Something the run wants its user to know, in the order of the run.
 struct RunProblem {
     enum class Kind {
-        Failed,     ///< the file was not converted; `reason` says why
-        Overwritten ///< `path` overwrote the output that `otherPath` had written in this run
+        Failed,           ///< the file was not converted; `io` says why
+        Overwritten,      ///< `path` overwrote the document that `otherPath` had written
+        Warning,          ///< the file was converted, but see `warning`
+        FolderUnreadable, ///< the folder `path` could not be searched; `io` says why
+        TargetFolder,     ///< the target folder `path` could not be created: no file was
     };
     Kind kind = Kind::Failed;
-    std::string path;      ///< the source file
-    std::string otherPath; ///< Overwritten: the earlier source of the same output
+    std::string path;      ///< the source file (or the folder)
+    std::string otherPath; ///< Overwritten: the earlier source of the same document
     std::string targetPath;
-    std::string reason;
+    IoResult io;
+    ScriptWarning warning{ScriptWarning::Kind::NoLyricLines};
+};
+
+/// What a run did, handed back by the worker when it returns.
+struct RunSummary {
+    int count = 0;  ///< files found
+    int done = 0;   ///< files dealt with, converted or failed
+    int failed = 0; ///< files not converted
+    int unreadableFolders = 0;
+    int warned = 0; ///< files converted with warnings
+    bool stopped = false;
+    std::string finalText; ///< the status the bar shows at the end
+    std::vector<RunProblem> problems;
+};
+
+/// The status after a file: "3/10  30% " and the elapsed time "15毫秒".
+struct RunProgress {
+    int done = 0;
+    int count = 0;
+    int percentage = 0; ///< the bar's position
+    std::string text;
+    std::string elapsed;
 };
 
 /// What the worker asks of the window (or terminal) that shows a run, and what it hands to it.
-/// The worker calls these on its own thread, in the order of a run; each call must be finished
-/// (carried out on the front end's own thread if it has one) before it returns.
+/// Called on the worker's thread, in the order of the run; nothing here may wait for a user.
 class RunFrontEnd {
 public:
     virtual ~RunFrontEnd() = default;
 
-    virtual bool IsKmcChecked() = 0;        ///< read once, at the start of a run
-    virtual bool IsOpenTargetChecked() = 0; ///< read once, at the end of a run
+    virtual OutputFormat AskFormat() = 0;   ///< once, at the start of a run
+    virtual bool IsOpenTargetChecked() = 0; ///< once, at the end of a run
 
-    virtual void SetProgressRange(int lower, int upper) = 0;
-    virtual void SetProgressPos(int pos) = 0;
-    virtual void SetProgressText(const std::string& text) = 0;
-    /// The elapsed time after a file ("1234毫秒"); the front end then refreshes its controls from
-    /// its fields, as one update.
-    virtual void UpdateElapsed(const std::string& elapsed) = 0;
-    virtual void SetStartEnabled(bool enabled) = 0;
-    virtual void SetStopEnabled(bool enabled) = 0;
-
-    /// A failed file or an output overwritten within the run; the run goes on.
+    /// During the scan, after each folder: folders searched and files found so far.
+    virtual void ShowScan(int /*folders*/, int /*files*/) {}
+    /// After each file, once it is complete (or has failed), in the order of the list.
+    virtual void ShowProgress(const RunProgress& progress) = 0;
+    /// A failed file, a warning, an overwritten document; the run goes on.
     virtual void ReportProblem(const RunProblem& problem) = 0;
-    /// Shows `folder` in the desktop's file browser without waiting for it.
+    /// The run has ended: `summary.finalText` is the last status; Start may come back.
+    virtual void ShowFinished(const RunSummary& summary) = 0;
+    /// Shows `folder` (absolute) in the desktop's file browser.
     virtual void OpenFolder(const std::string& folder);
     /// The user asked to exit during the run and the run has ended: close the window now.
     virtual void CloseAfterRun() {}
 };
 
-/// Runs the desktop file browser on `folder` (as one argument, no shell) and does not wait.
-/// Returns false when it could not be started.
-bool OpenInFileBrowser(const std::string& folder);
+/// Runs the desktop's file browser on `folder` (as one argument, no shell, its output nowhere)
+/// and waits up to a few seconds to hear whether it failed. Returns "" when it started, else why
+/// not ("no display", "xdg-open failed").
+std::string OpenInFileBrowser(const std::string& folder);
 
-/// The state a front end and the worker share during a run.
-struct RunState {
-    // A snapshot of the user's choices, taken when the run starts; the worker reads only these.
-    std::string m_strSourceDir; ///< a folder to search, or one file (a run of one)
-    std::string m_strTargetDir;
-    std::string m_strAuthor;
-    bool m_bKeepTree = false; ///< outputs go into the source's relative subfolders
-
-    FileScanner m_scanner; ///< only the worker touches it
-
-    std::atomic<int> m_bRunning{0};       ///< cleared to ask the worker to stop between files
-    std::atomic<int> m_bExitRequested{0}; ///< set when the user asked to close the window
-
-    RunFrontEnd* m_pFrontEnd = nullptr;
-
-    // Filled by the worker; read by the front end once the worker has returned.
-    std::vector<RunProblem> m_problems;
-    int m_nFailed = 0;
-    int m_nCount = 0;
-    int m_nDone = 0;
-    bool m_bStopped = false;
-    std::string m_strFinalText;
-
-    /// What a front end does on Start once its fields are read: refuses (false) when a folder is
-    /// empty, else marks the run as running. The caller then starts ConvertWorker.
-    bool PrepareStart();
-};
-
-/// Carries out one run on the calling thread. Returns 0.
-int ConvertWorker(RunState& run);
+/// Carries out one run on the calling thread, converting on every core, and says what it did.
+RunSummary ConvertWorker(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd);
 
 } // namespace tolvren

@@ -1,18 +1,15 @@
 #include "cli/CliFrontEnd.h"
 
-#include <chrono>
+#include "batch/Messages.h"
+
 #include <fmt/format.h>
 
 namespace tolvren {
 
-CliFrontEnd::CliFrontEnd(Options options, std::FILE* out, std::FILE* err)
-    : m_options(options), m_out(out), m_err(err) {}
+CliFrontEnd::CliFrontEnd(Options options, const LocaleText& locale, std::FILE* out, std::FILE* err)
+    : m_options(options), m_locale(locale), m_out(out), m_err(err) {}
 
-void CliFrontEnd::SetProgressText(const std::string& text) {
-    m_strText = text;
-}
-
-void CliFrontEnd::UpdateElapsed(const std::string& elapsed) {
+void CliFrontEnd::DrawProgressLine(const std::string& text) {
     if (!m_options.progressLine) {
         return;
     }
@@ -23,7 +20,7 @@ void CliFrontEnd::UpdateElapsed(const std::string& elapsed) {
     }
     m_lastDraw = now;
     // Carriage return, the line, then erase whatever a longer earlier line left behind.
-    fmt::print(m_err, "\r{}  {}\x1b[K", m_strText, elapsed);
+    fmt::print(m_err, "\r{}\x1b[K", m_locale.FromUtf8(text));
     std::fflush(m_err);
     m_bLineShown = true;
 }
@@ -35,31 +32,52 @@ void CliFrontEnd::ClearProgressLine() {
     }
 }
 
-void CliFrontEnd::ReportProblem(const RunProblem& problem) {
-    if (problem.kind == RunProblem::Kind::Failed) {
-        ClearProgressLine();
-        fmt::print(m_err, "{}: {}\n", problem.path, problem.reason);
-    } else if (!m_options.quiet) {
-        ClearProgressLine();
-        fmt::print(m_err, "note: {} overwrote {}, converted earlier from {}\n", problem.path,
-                   problem.targetPath, problem.otherPath);
+void CliFrontEnd::ShowScan(int folders, int files) {
+    DrawProgressLine(ScanStatusText(folders, files));
+}
+
+void CliFrontEnd::ShowProgress(const RunProgress& progress) {
+    DrawProgressLine(progress.text + "  " + progress.elapsed);
+}
+
+void CliFrontEnd::PrintLine(std::FILE* stream, const std::string& line,
+                            const std::string& path) const {
+    if (!path.empty() && line.starts_with(path)) {
+        std::fwrite(path.data(), 1, path.size(), stream);
+        fmt::print(stream, "{}\n", m_locale.FromUtf8(std::string_view(line).substr(path.size())));
+    } else {
+        fmt::print(stream, "{}\n", m_locale.FromUtf8(line));
     }
+}
+
+void CliFrontEnd::ReportProblem(const RunProblem& problem) {
+    const bool failure = problem.kind == RunProblem::Kind::Failed ||
+                         problem.kind == RunProblem::Kind::FolderUnreadable ||
+                         problem.kind == RunProblem::Kind::TargetFolder;
+    if (!failure &&
+        (m_options.quiet || (problem.kind == RunProblem::Kind::Warning && !m_options.warnings))) {
+        return;
+    }
+    ClearProgressLine();
+    PrintLine(m_err, DescribeProblemLine(problem, Language::English), problem.path);
     std::fflush(m_err);
 }
 
-void CliFrontEnd::OpenFolder(const std::string& folder) {
-    if (!OpenInFileBrowser(folder)) {
-        fmt::print(m_err, "tolvren-cli: cannot start xdg-open to show {}\n", folder);
-    }
-}
-
-void CliFrontEnd::Finish(const RunState& run) {
+void CliFrontEnd::ShowFinished(const RunSummary& summary) {
     ClearProgressLine();
     std::fflush(m_err);
     if (!m_options.quiet) {
-        fmt::print(m_out, "{}\n", run.m_strFinalText);
+        fmt::print(m_out, "{}\n", m_locale.FromUtf8(summary.finalText));
     }
     std::fflush(m_out);
+}
+
+void CliFrontEnd::OpenFolder(const std::string& folder) {
+    const std::string why = OpenInFileBrowser(folder);
+    if (!why.empty()) {
+        m_bOpenFailed = true;
+        PrintLine(m_err, folder + ": cannot open folder: " + why, folder);
+    }
 }
 
 } // namespace tolvren

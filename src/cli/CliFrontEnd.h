@@ -9,40 +9,44 @@
 namespace tolvren {
 
 /// Shows a run on a terminal: progress redrawn in place on stderr when it is a terminal, one line
-/// per problem on stderr, the final status text as the last line of stdout.
+/// per problem on stderr, the final status text as the last line of stdout. Texts reach the
+/// terminal in its locale's encoding; paths are printed as the bytes the file system holds.
 class CliFrontEnd : public RunFrontEnd {
 public:
     struct Options {
-        bool kmc = true;
+        OutputFormat format = OutputFormat::Kmc;
         bool openTarget = false;
-        bool quiet = false;
+        bool quiet = false;        ///< failures only
+        bool warnings = true;      ///< print warnings (unless quiet)
         bool progressLine = false; ///< redraw a progress line (stderr is a terminal)
     };
 
-    CliFrontEnd(Options options, std::FILE* out, std::FILE* err);
+    CliFrontEnd(Options options, const LocaleText& locale, std::FILE* out, std::FILE* err);
 
-    bool IsKmcChecked() override { return m_options.kmc; }
+    OutputFormat AskFormat() override { return m_options.format; }
     bool IsOpenTargetChecked() override { return m_options.openTarget; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    void SetProgressText(const std::string& text) override;
-    void UpdateElapsed(const std::string& elapsed) override;
-    void SetStartEnabled(bool) override {}
-    void SetStopEnabled(bool) override {}
+    void ShowScan(int folders, int files) override;
+    void ShowProgress(const RunProgress& progress) override;
     void ReportProblem(const RunProblem& problem) override;
+    void ShowFinished(const RunSummary& summary) override;
     void OpenFolder(const std::string& folder) override;
 
-    /// Ends the progress line and prints the final status; call once the worker has returned.
-    void Finish(const RunState& run);
+    /// Whether the target folder was asked for and could not be shown.
+    bool OpenFailed() const { return m_bOpenFailed; }
+
+    /// Prints `line` (UTF-8) with the path it begins with as raw bytes.
+    void PrintLine(std::FILE* stream, const std::string& line, const std::string& path) const;
 
 private:
+    void DrawProgressLine(const std::string& text);
     void ClearProgressLine();
 
     Options m_options;
+    const LocaleText& m_locale;
     std::FILE* m_out;
     std::FILE* m_err;
-    std::string m_strText;
     bool m_bLineShown = false;
+    bool m_bOpenFailed = false;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 

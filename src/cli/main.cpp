@@ -1,105 +1,203 @@
-// tolvren-cli: converts one KSC script or every script under a folder into KMC documents.
+// tolvren-cli: converts one KSC script or every script under a folder into documents.
 
+#include "batch/Messages.h"
 #include "batch/RunState.h"
 #include "cli/CliFrontEnd.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fmt/format.h>
-#include <iostream>
 #include <unistd.h>
 
 namespace {
 
-enum ExitStatus { ExitOk = 0, ExitFailures = 1, ExitUsage = 2, ExitStopped = 130 };
+enum ExitStatus { ExitOk = 0, ExitFailures = 1, ExitUsage = 2, ExitSignal = 128 };
 
-tolvren::RunState* g_pRun = nullptr;
-volatile std::sig_atomic_t g_nInterrupts = 0;
+constexpr std::string_view kProgram = "tolvren-cli";
 
-// The first Ctrl-C asks the run to stop after the current file, as the Stop button does; the
-// second ends the process at once.
-extern "C" void OnInterrupt(int) {
-    g_nInterrupts = g_nInterrupts + 1;
-    if (g_nInterrupts > 1) {
-        _exit(ExitStopped);
+tolvren::RunControl* g_pControl = nullptr;
+std::atomic<int> g_nFirstSignal{0};
+
+// The first Ctrl-C (or SIGTERM, SIGHUP) asks the run to stop after the current file, as the Stop
+// button does; the second ends the process at once, taking no half-written file with it.
+extern "C" void OnStopSignal(int signal) {
+    int none = 0;
+    if (!g_nFirstSignal.compare_exchange_strong(none, signal)) {
+        tolvren::RemoveTemporariesNow();
+        _exit(ExitSignal + signal);
     }
-    if (g_pRun != nullptr) {
-        g_pRun->m_bRunning.store(0);
+    if (g_pControl != nullptr) {
+        g_pControl->m_bRunning.store(false);
     }
 }
 
-void InstallInterruptHandler() {
+void InstallStopSignals() {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
+
+int UsageError(const std::string& message, const tolvren::LocaleText& locale,
+               const std::string& path = {}) {
+    std::fwrite(kProgram.data(), 1, kProgram.size(), stderr);
+    std::fputs(": ", stderr);
+    if (!path.empty() && message.starts_with(path)) {
+        std::fwrite(path.data(), 1, path.size(), stderr);
+        std::fputs(locale.FromUtf8(message.substr(path.size())).c_str(), stderr);
+    } else {
+        std::fputs(locale.FromUtf8(message).c_str(), stderr);
+    }
+    fmt::print(stderr, "\nTry '{} --help' for more information.\n", kProgram);
+    return ExitUsage;
+}
+
+// Standard output that cannot be written is an error, as for any GNU tool: the status the user
+// asked for is lost.
+int CloseStdout(int status) {
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    const int error = errno;
+    if (std::fclose(stdout) != 0 || failed) {
+        fmt::print(stderr, "{}: write error: {}\n", kProgram,
+                   std::strerror(failed ? error : errno));
+        return status == ExitOk ? ExitFailures : status;
+    }
+    return status;
+}
+
+constexpr const char* kDescription =
+    "Converts KSC lyric scripts into KMC documents (or XML, LRC, ASS).\n"
+    "SOURCE is a folder (every *.ksc* file under it, at any depth) or one file; the documents\n"
+    "go side by side into TARGET_DIR, which is created if it is missing (one level).";
+
+constexpr const char* kFooter =
+    "Encodings:\n"
+    "  A script that starts with a byte-order mark is read as UTF-8, UTF-16LE or UTF-16BE.\n"
+    "  Without one it is read as GBK (code page 936), unless --encoding says otherwise;\n"
+    "  'auto' takes UTF-16 when every other byte is NUL, UTF-8 when the whole file is valid\n"
+    "  UTF-8, and GBK otherwise.\n"
+    "\n"
+    "Warnings (on stderr as PATH:LINE: warning: TEXT; the file is still converted):\n"
+    "  a script read as GBK that looks like UTF-8 or UTF-16, bytes not valid in the encoding,\n"
+    "  a lyric statement without its four fields, karaoke.songname/karaoke.singer assignments\n"
+    "  (not read), no lyric lines at all, lines that end in CR alone, and for LRC and ASS a\n"
+    "  line whose durations do not match its units.\n"
+    "\n"
+    "Exit status: 0 all converted (also when none was found); 1 a file or folder failed, the\n"
+    "target folder could not be opened (--open), standard output could not be written, or\n"
+    "--check has something to report; 2 usage error; 128+N stopped by signal N (130 Ctrl-C).";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler stores to it");
+    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+                  "the signal handler stores to them");
+    std::setlocale(LC_ALL, "");
+    const tolvren::LocaleText locale;
 
-    CLI::App app{"Converts KSC lyric scripts into KMC documents.\n"
-                 "SOURCE is a folder (every *.ksc* file under it, at any depth) or one file;\n"
-                 "the documents go side by side into TARGET_DIR.",
-                 "tolvren-cli"};
+    CLI::App app{kDescription, std::string(kProgram)};
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.footer(kFooter);
     std::string source;
     std::string target;
     std::string author;
     std::string format = "kmc";
+    std::string encoding = "gbk";
     bool quiet = false;
+    bool noWarnings = false;
     bool open = false;
     bool keepTree = false;
-    app.add_option("SOURCE", source, "Folder to search, or one KSC file")
-        ->required()
-        ->check(CLI::ExistingPath);
-    app.add_option("TARGET_DIR", target, "Folder that receives the documents")->required();
-    app.add_option("-a,--author", author, "Author written into every document (by=\"...\")");
-    app.add_option("-f,--format", format, "Output extension: kmc or xml")
-        ->check(CLI::IsMember({"kmc", "xml"}));
-    app.add_flag("-q,--quiet", quiet, "Print nothing but failures");
-    app.add_flag("--open", open, "Open the target folder in the file browser at the end");
+    bool check = false;
+    bool version = false;
+    app.add_option("SOURCE", source, "Folder to search, or one KSC file")->required();
+    app.add_option("TARGET_DIR", target, "Folder that receives the documents (not with --check)");
+    app.add_option("-a,--author", author, "Author written into every document");
+    app.add_option("-f,--format", format, "Output: kmc (default), xml, lrc or ass");
+    app.add_option("-e,--encoding", encoding,
+                   "Encoding of scripts without a byte-order mark: gbk (default), auto, or any "
+                   "name such as gb18030, big5, big5-hkscs, utf-8, utf-16le, shift_jis, euc-kr");
     app.add_flag("--keep-tree", keepTree,
                  "Put each document into the same subfolder of TARGET_DIR as its source has "
                  "under SOURCE");
-    app.set_version_flag("-V,--version", std::string("tolvren-cli ") + TOLVREN_VERSION);
+    app.add_flag("--open", open, "Open the target folder in the file browser at the end");
+    app.add_flag("--check", check,
+                 "Read every script and print its warnings and failures; write nothing");
+    app.add_flag("-q,--quiet", quiet, "Print nothing but failures");
+    app.add_flag("--no-warnings", noWarnings, "Do not print warnings");
+    app.add_flag("-V,--version", version, "Print the version and exit");
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+    } catch (const CLI::CallForHelp&) {
+        fmt::print("{}", app.help());
+        return CloseStdout(ExitOk);
     } catch (const CLI::ParseError& e) {
-        fmt::print(stderr, "tolvren-cli: {}\n\n{}", e.what(), app.help());
-        return ExitUsage;
+        if (version) {
+            fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
+            return CloseStdout(ExitOk);
+        }
+        return UsageError(e.what(), locale);
+    }
+    if (version) {
+        fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
+        return CloseStdout(ExitOk);
+    }
+
+    tolvren::RunRequest request;
+    request.sourceDir = source;
+    request.targetDir = target;
+    request.keepTree = keepTree;
+    request.checkOnly = check;
+    const std::optional<std::string> authorText = locale.ToUtf8(author);
+    if (!authorText) {
+        return UsageError("--author: not valid text in the terminal's encoding", locale);
+    }
+    request.author = *authorText;
+    const std::optional<tolvren::OutputFormat> outputFormat = tolvren::FormatFromName(format);
+    if (!outputFormat) {
+        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass", format),
+                          locale);
+    }
+    const std::optional<tolvren::InputEncoding> inputEncoding =
+        tolvren::InputEncoding::FromName(encoding);
+    if (!inputEncoding) {
+        return UsageError(fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, "
+                                      "big5, utf-8, utf-16le, utf-16be)",
+                                      encoding),
+                          locale);
+    }
+    request.encoding = *inputEncoding;
+    if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
+        return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),
+                          locale, request.sourceDir);
     }
 
     tolvren::CliFrontEnd::Options options;
-    options.kmc = format == "kmc";
+    options.format = *outputFormat;
     options.openTarget = open;
     options.quiet = quiet;
+    options.warnings = !noWarnings;
     options.progressLine = !quiet && isatty(STDERR_FILENO) == 1;
-    tolvren::CliFrontEnd frontEnd(options, stdout, stderr);
+    tolvren::CliFrontEnd frontEnd(options, locale, stdout, stderr);
 
-    tolvren::RunState run;
-    run.m_strSourceDir = source;
-    run.m_strTargetDir = target;
-    run.m_strAuthor = author;
-    run.m_bKeepTree = keepTree;
-    run.m_pFrontEnd = &frontEnd;
-    run.PrepareStart();
+    tolvren::RunControl control;
+    control.Start();
+    g_pControl = &control;
+    InstallStopSignals();
+    const tolvren::RunSummary summary = tolvren::ConvertWorker(request, control, frontEnd);
 
-    g_pRun = &run;
-    InstallInterruptHandler();
-    tolvren::ConvertWorker(run);
-    frontEnd.Finish(run);
-    g_pRun = nullptr;
-
-    if (run.m_bStopped) {
-        return ExitStopped;
+    int status = ExitOk;
+    if (summary.stopped && g_nFirstSignal != 0) {
+        status = ExitSignal + g_nFirstSignal;
+    } else if (summary.failed > 0 || summary.unreadableFolders > 0 || frontEnd.OpenFailed() ||
+               (check && !summary.problems.empty())) {
+        status = ExitFailures;
     }
-    return run.m_nFailed > 0 ? ExitFailures : ExitOk;
+    return CloseStdout(status);
 }

@@ -1,7 +1,15 @@
 #include "conversion/CodePage.h"
 
+#include "conversion/TextFile.h"
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <iconv.h>
+#include <langinfo.h>
+#include <map>
+#include <memory>
 #include <unicode/ucnv.h>
 #include <unicode/utf8.h>
 
@@ -9,109 +17,279 @@ namespace tolvren {
 
 namespace {
 
-constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+constexpr const char* kCodePage936 = "windows-936";
 
-// Used only when ICU cannot open its converters (data missing): ASCII passes, every other byte
-// becomes U+FFFD, so nothing crashes and the loss is visible.
-void AppendAsciiOnly(std::string_view gbk, std::string& out) {
-    for (const char c : gbk) {
-        if (static_cast<unsigned char>(c) < 0x80) {
-            out.push_back(c);
-        } else {
-            out.append(replacementCharacter);
-        }
+struct ConverterCloser {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// Counts the bytes the converter cannot decode, then lets ICU put U+FFFD in their place.
+struct InvalidByteCounter {
+    std::size_t bytes = 0;
+    UConverterToUCallback substitute = nullptr;
+    const void* substituteContext = nullptr;
+};
+
+void CountInvalid(const void* context, UConverterToUnicodeArgs* args, const char* codeUnits,
+                  int32_t length, UConverterCallbackReason reason, UErrorCode* status) {
+    auto* counter = static_cast<InvalidByteCounter*>(const_cast<void*>(context));
+    if (reason == UCNV_UNASSIGNED || reason == UCNV_ILLEGAL || reason == UCNV_IRREGULAR) {
+        counter->bytes += static_cast<std::size_t>(length);
     }
+    counter->substitute(counter->substituteContext, args, codeUnits, length, reason, status);
+}
+
+// One decoder per encoding and thread: opening an ICU converter costs far more than decoding a
+// song.
+class Decoder {
+public:
+    explicit Decoder(const std::string& icuName) {
+        UErrorCode status = U_ZERO_ERROR;
+        m_pSource.reset(ucnv_open(icuName.c_str(), &status));
+        if (U_FAILURE(status)) {
+            m_pSource.reset();
+            return;
+        }
+        status = U_ZERO_ERROR;
+        m_pUtf8.reset(ucnv_open("UTF-8", &status));
+        if (U_FAILURE(status)) {
+            m_pUtf8.reset();
+            return;
+        }
+        ucnv_setToUCallBack(m_pSource.get(), CountInvalid, &m_counter, &m_counter.substitute,
+                            &m_counter.substituteContext, &status);
+    }
+
+    /// Whether the statements of a script keep their bytes in this encoding, so that the
+    /// text-mode rules may be applied before decoding, as they always were for code page 936:
+    /// ASCII maps to itself and no character of the encoding hides an ASCII byte.
+    bool KeepsAscii() {
+        if (!m_bKeepsAsciiKnown) {
+            m_bKeepsAsciiKnown = true;
+            m_bKeepsAscii = m_pSource && TypeKeepsAscii(ucnv_getType(m_pSource.get()));
+            if (m_bKeepsAscii) {
+                // EBCDIC tables are single-byte too; they fail here.
+                constexpr std::string_view probe = "karaoke.add('0', '1', [x] ;=\r\n";
+                std::string decoded;
+                Append(probe, decoded);
+                m_bKeepsAscii = decoded == probe;
+            }
+        }
+        return m_bKeepsAscii;
+    }
+
+    /// Appends the UTF-8 form of `bytes` to `out`; returns how many bytes were not valid.
+    std::size_t Append(std::string_view bytes, std::string& out) {
+        if (bytes.empty()) {
+            return 0;
+        }
+        if (!m_pSource || !m_pUtf8) {
+            return AppendAsciiOnly(bytes, out);
+        }
+        m_counter.bytes = 0;
+        // One input byte never needs more than three UTF-8 bytes (U+FFFD or a BMP character;
+        // characters beyond it take four bytes from at least two), so the first try fits.
+        const std::size_t start = out.size();
+        out.resize(start + bytes.size() * 3 + 16);
+        char* target = out.data() + start;
+        const char* source = bytes.data();
+        std::array<UChar, 1024> pivot{};
+        UChar* pivotSource = pivot.data();
+        UChar* pivotTarget = pivot.data();
+        bool reset = true;
+        for (;;) {
+            UErrorCode status = U_ZERO_ERROR;
+            ucnv_convertEx(m_pUtf8.get(), m_pSource.get(), &target, out.data() + out.size(),
+                           &source, bytes.data() + bytes.size(), pivot.data(), &pivotSource,
+                           &pivotTarget, pivot.data() + pivot.size(), reset, true, &status);
+            reset = false;
+            if (status == U_BUFFER_OVERFLOW_ERROR) {
+                const std::size_t written = static_cast<std::size_t>(target - out.data());
+                out.resize(out.size() * 2);
+                target = out.data() + written;
+                continue;
+            }
+            if (U_FAILURE(status)) {
+                // Bad input goes through the callback; anything else is a fault in the tables.
+                out.resize(static_cast<std::size_t>(target - out.data()));
+                return m_counter.bytes +
+                       AppendAsciiOnly(
+                           bytes.substr(static_cast<std::size_t>(source - bytes.data())), out);
+            }
+            break;
+        }
+        out.resize(static_cast<std::size_t>(target - out.data()));
+        return m_counter.bytes;
+    }
+
+private:
+    // Used only when ICU cannot open its converters (data missing): ASCII passes, every other
+    // byte becomes U+FFFD, so nothing crashes and the loss is visible.
+    static std::size_t AppendAsciiOnly(std::string_view bytes, std::string& out) {
+        std::size_t invalid = 0;
+        for (const char c : bytes) {
+            if (static_cast<unsigned char>(c) < 0x80) {
+                out.push_back(c);
+            } else {
+                out.append(kReplacement);
+                ++invalid;
+            }
+        }
+        return invalid;
+    }
+
+    static bool TypeKeepsAscii(UConverterType type) {
+        return type == UCNV_SBCS || type == UCNV_MBCS || type == UCNV_LATIN_1 ||
+               type == UCNV_UTF8 || type == UCNV_US_ASCII;
+    }
+
+    ConverterPtr m_pSource;
+    ConverterPtr m_pUtf8;
+    InvalidByteCounter m_counter;
+    bool m_bKeepsAsciiKnown = false;
+    bool m_bKeepsAscii = false;
+};
+
+Decoder& DecoderFor(const std::string& icuName) {
+    thread_local std::map<std::string, std::unique_ptr<Decoder>, std::less<>> decoders;
+    auto& decoder = decoders[icuName];
+    if (!decoder) {
+        decoder = std::make_unique<Decoder>(icuName);
+    }
+    return *decoder;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return lower;
+}
+
+std::size_t LineOf(std::string_view text, std::size_t offset) {
+    return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
+}
+
+// ASCII statements saved as UTF-16 have a NUL beside every character: one side of the byte
+// pairs is nearly all NUL. Returns "UTF-16LE", "UTF-16BE" or "".
+std::string_view Utf16ByNulPattern(std::string_view bytes) {
+    const std::size_t sample = std::min<std::size_t>(bytes.size(), 4096) & ~std::size_t{1};
+    if (sample < 8 || bytes.substr(0, sample).find('\0') == std::string_view::npos) {
+        return {};
+    }
+    std::size_t evenNul = 0;
+    std::size_t oddNul = 0;
+    for (std::size_t i = 0; i < sample; i += 2) {
+        evenNul += bytes[i] == '\0';
+        oddNul += bytes[i + 1] == '\0';
+    }
+    const std::size_t pairs = sample / 2;
+    // Most of a script is ASCII; a few CJK characters on the other side are fine.
+    if (oddNul * 10 >= pairs * 6 && evenNul * 10 < pairs) {
+        return "UTF-16LE";
+    }
+    if (evenNul * 10 >= pairs * 6 && oddNul * 10 < pairs) {
+        return "UTF-16BE";
+    }
+    return {};
+}
+
+bool HasNonAscii(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 } // namespace
 
-GbkDecoder::GbkDecoder() {
+std::optional<InputEncoding> InputEncoding::FromName(std::string_view name) {
+    InputEncoding encoding;
+    const std::string lower = Lower(name);
+    if (lower == "auto") {
+        encoding.m_bAutomatic = true;
+        return encoding;
+    }
+    if (lower == "gbk" || lower == "cp936" || lower == "windows-936") {
+        return encoding;
+    }
     UErrorCode status = U_ZERO_ERROR;
-    m_pGbk = ucnv_open("windows-936", &status);
-    if (U_FAILURE(status)) {
-        m_pGbk = nullptr;
-        return;
+    const ConverterPtr converter(ucnv_open(lower.c_str(), &status));
+    if (U_FAILURE(status) || lower.empty()) {
+        return std::nullopt;
     }
-    status = U_ZERO_ERROR;
-    m_pUtf8 = ucnv_open("UTF-8", &status);
-    if (U_FAILURE(status)) {
-        m_pUtf8 = nullptr;
-    }
+    encoding.m_strIcuName = lower;
+    return encoding;
 }
 
-GbkDecoder::~GbkDecoder() {
-    if (m_pGbk != nullptr) {
-        ucnv_close(m_pGbk);
+DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
+    DecodedScript decoded;
+    std::string icuName;
+    std::string_view body = bytes;
+    if (body.starts_with("\xEF\xBB\xBF")) {
+        icuName = "UTF-8";
+        body.remove_prefix(3);
+    } else if (body.starts_with("\xFF\xFE")) {
+        icuName = "UTF-16LE";
+        body.remove_prefix(2);
+    } else if (body.starts_with("\xFE\xFF")) {
+        icuName = "UTF-16BE";
+        body.remove_prefix(2);
+    } else if (encoding.IsAutomatic()) {
+        icuName = Utf16ByNulPattern(body);
+        if (icuName.empty() && HasNonAscii(body) && IsValidUtf8(body)) {
+            icuName = "UTF-8";
+        }
+    } else {
+        icuName = encoding.IcuName();
     }
-    if (m_pUtf8 != nullptr) {
-        ucnv_close(m_pUtf8);
-    }
-}
 
-void GbkDecoder::AppendUtf8(std::string_view gbk, std::string& out) {
-    if (gbk.empty()) {
-        return;
-    }
-    if (m_pGbk == nullptr || m_pUtf8 == nullptr) {
-        AppendAsciiOnly(gbk, out);
-        return;
-    }
-    // One GBK byte never needs more than three UTF-8 bytes (U+FFFD or a BMP character), so the
-    // first try almost always fits; the loop only guards against surprises in the tables.
-    const std::size_t start = out.size();
-    out.resize(start + gbk.size() * 3 + 16);
-    char* target = out.data() + start;
-    const char* source = gbk.data();
-    std::array<UChar, 1024> pivot{};
-    UChar* pivotSource = pivot.data();
-    UChar* pivotTarget = pivot.data();
-    bool reset = true;
-    for (;;) {
-        UErrorCode status = U_ZERO_ERROR;
-        ucnv_convertEx(m_pUtf8, m_pGbk, &target, out.data() + out.size(), &source,
-                       gbk.data() + gbk.size(), pivot.data(), &pivotSource, &pivotTarget,
-                       pivot.data() + pivot.size(), reset, true, &status);
-        reset = false;
-        if (status == U_BUFFER_OVERFLOW_ERROR) {
-            const std::size_t written = static_cast<std::size_t>(target - out.data());
-            out.resize(out.size() * 2);
-            target = out.data() + written;
-            continue;
+    Decoder& decoder = DecoderFor(icuName.empty() ? kCodePage936 : icuName);
+    if (icuName.empty() || decoder.KeepsAscii()) {
+        if (icuName.empty()) {
+            // Read as code page 936 even though it looks like something else: say so.
+            if (!Utf16ByNulPattern(body).empty()) {
+                decoded.lookalike = DecodedScript::Lookalike::Utf16;
+            } else if (HasNonAscii(body) && IsValidUtf8(body)) {
+                decoded.lookalike = DecodedScript::Lookalike::Utf8;
+            }
         }
-        if (U_FAILURE(status)) {
-            // The substitution callback handles bad input; anything else is an internal fault.
-            out.resize(static_cast<std::size_t>(target - out.data()));
-            AppendAsciiOnly(std::string_view(
-                                source, static_cast<std::size_t>(gbk.data() + gbk.size() - source)),
-                            out);
-            return;
-        }
-        break;
+        std::string raw(body);
+        std::string().swap(bytes);
+        ApplyTextModeInput(raw);
+        decoded.invalidBytes = decoder.Append(raw, decoded.text);
+    } else {
+        decoded.invalidBytes = decoder.Append(body, decoded.text);
+        std::string().swap(bytes);
+        ApplyTextModeInput(decoded.text);
     }
-    out.resize(static_cast<std::size_t>(target - out.data()));
+    decoded.encoding = icuName.empty() ? "GBK" : icuName;
+    if (decoded.invalidBytes > 0) {
+        const std::size_t first = decoded.text.find(kReplacement);
+        decoded.firstInvalidLine =
+            LineOf(decoded.text, first == std::string::npos ? decoded.text.size() : first);
+    }
+    return decoded;
 }
 
 std::string ToUtf8(std::string_view gbk) {
     std::string out;
-    AppendUtf8(gbk, out);
+    DecoderFor(kCodePage936).Append(gbk, out);
     return out;
-}
-
-void AppendUtf8(std::string_view gbk, std::string& out) {
-    // Opening an ICU converter costs far more than converting one lyric line, so each thread
-    // keeps one.
-    thread_local GbkDecoder decoder;
-    decoder.AppendUtf8(gbk, out);
 }
 
 bool IsValidUtf8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-    const auto length = static_cast<int32_t>(bytes.size());
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
         return false;
     }
+    const auto length = static_cast<int32_t>(bytes.size());
     int32_t i = 0;
     while (i < length) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
         UChar32 c = 0;
         U8_NEXT(s, i, length, c);
         if (c < 0) {
@@ -126,6 +304,68 @@ std::string FileNameToUtf8(std::string_view name) {
         return std::string(name);
     }
     return ToUtf8(name);
+}
+
+LocaleText::LocaleText() {
+    const std::string charset = nl_langinfo(CODESET);
+    // Plain ASCII is what a bare C locale says; UTF-8 is then the better guess for the bytes a
+    // terminal sends, and ASCII is a part of it either way.
+    if (charset != "UTF-8" && charset != "ANSI_X3.4-1968" && charset != "ASCII") {
+        m_strCharset = charset;
+    }
+}
+
+namespace {
+
+// iconv from `from` to `to`; empty when a byte does not convert and `lossy` is false.
+std::optional<std::string> Iconv(const std::string& to, const std::string& from,
+                                 std::string_view text, bool lossy) {
+    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string out;
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    std::array<char, 1024> buffer{};
+    bool ok = true;
+    while (inLeft > 0) {
+        char* target = buffer.data();
+        std::size_t outLeft = buffer.size();
+        const std::size_t rc = iconv(cd, &in, &inLeft, &target, &outLeft);
+        out.append(buffer.data(), buffer.size() - outLeft);
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) {
+            continue;
+        }
+        if (!lossy) {
+            ok = false;
+            break;
+        }
+        // One byte that has no form in the target: put a '?' for its character and go on.
+        out.push_back('?');
+        do {
+            ++in;
+            --inLeft;
+        } while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80);
+    }
+    iconv_close(cd);
+    return ok ? std::optional<std::string>(std::move(out)) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> LocaleText::ToUtf8(std::string_view text) const {
+    if (m_strCharset.empty()) {
+        return std::string(text);
+    }
+    return Iconv("UTF-8", m_strCharset, text, false);
+}
+
+std::string LocaleText::FromUtf8(std::string_view text) const {
+    if (m_strCharset.empty()) {
+        return std::string(text);
+    }
+    return Iconv(m_strCharset, "UTF-8", text, true).value_or(std::string(text));
 }
 
 } // namespace tolvren

@@ -1,62 +1,96 @@
 #pragma once
 
+#include "conversion/CodePage.h"
+#include "conversion/Script.h"
+#include "conversion/TextFile.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvren {
 
-/// Outcome of one ConvertFile call. `Written` is the only success.
-enum class ConvertStatus {
-    Written,           ///< the document is complete at the target path
-    SourceUnreadable,  ///< the source could not be opened or read; nothing was written
-    TargetNotWritable, ///< the target (or its temporary beside it) could not be created
-    WriteFailed,       ///< writing or committing the document failed; an older target is intact
-    SameFile,          ///< the target names the source itself; nothing was opened for writing
+/// The kinds of document a script can become.
+enum class OutputFormat {
+    Kmc, ///< the KMC document, with the extension "kmc"
+    Xml, ///< the same document with the extension "xml"
+    Lrc, ///< enhanced LRC, word by word
+    Ass, ///< ASS subtitles with karaoke tags
 };
 
+/// "kmc", "xml", "lrc" or "ass": the extension of the documents of `format`.
+std::string_view ExtensionOf(OutputFormat format);
+/// The format an extension names, without regard to case; empty when it names none.
+std::optional<OutputFormat> FormatFromName(std::string_view name);
+
+/// Outcome of converting (or checking) one file.
 struct ConvertResult {
-    ConvertStatus status = ConvertStatus::Written;
-    std::string reason; ///< human-readable cause ("cannot open source: Permission denied"), empty
-                        ///< on success
+    IoResult io;                         ///< what failed, if anything
+    std::vector<ScriptWarning> warnings; ///< what the user should know about the script
 
-    bool ok() const { return status == ConvertStatus::Written; }
+    bool ok() const { return io.ok(); }
 };
 
-/// Turns KSC lyric scripts (GBK text) into KMC documents (UTF-8 XML, CR LF line ends).
-/// One converter serves a whole run: nothing carries over from one file to the next.
+/// A document that is written completely but not visible yet; Commit gives it its name.
+class PreparedDocument {
+public:
+    ConvertResult result; ///< a failure so far, and the script's warnings
+
+    /// Makes the document visible under the target name (see AtomicFileWriter::Commit); the
+    /// outcome lands in `result` too. A failed preparation stays failed.
+    const ConvertResult& Commit();
+
+private:
+    friend class LyricConverter;
+    std::unique_ptr<AtomicFileWriter> m_pWriter;
+    struct stat m_source {};
+};
+
+/// Turns KSC lyric scripts into documents (UTF-8, CR LF line ends). One converter serves a whole
+/// run, on any number of threads at once: nothing carries over from one file to the next.
 class LyricConverter {
 public:
-    /// `author` is UTF-8 and goes into every document's `by` attribute unchanged.
-    explicit LyricConverter(std::string author);
+    /// `author` is UTF-8 and goes into every document unchanged.
+    explicit LyricConverter(std::string author, OutputFormat format = OutputFormat::Kmc,
+                            InputEncoding encoding = {});
     virtual ~LyricConverter() = default;
 
     /// Converts the script at `sourcePath` into a document at `targetPath`, replacing a file of
     /// that name only once the new document is complete. Never throws; says what happened.
     ConvertResult ConvertFile(std::string sourcePath, std::string targetPath) const;
 
-    /// One `karaoke.add(...)` statement (GBK, no line end) to one `l` element line ending in a line
-    /// feed, still in GBK; a single line feed when the statement's fields cannot all be found.
+    /// Reads the script at `sourcePath` and writes its document into `folder` unnamed, to be
+    /// called `name` on Commit. Stops early, failed, once `*cancel` is true.
+    PreparedDocument Prepare(const std::string& sourcePath, FolderHandlePtr folder,
+                             std::string name, const std::atomic<bool>* cancel = nullptr) const;
+
+    /// Reads the script and says what converting it would say, writing nothing.
+    ConvertResult Check(const std::string& sourcePath) const;
+
+    /// One `karaoke.add(...)` statement (no line end) to one `l` element line ending in a line
+    /// feed; a single line feed when the statement's fields cannot all be found.
     std::string TranslateLine(const std::string& line) const;
 
-    /// The document for the script bytes `script` exactly as ConvertFile writes it to disk
-    /// (byte-order mark, CR LF line ends). `fileName` is the source's last path component, used
-    /// for the title when the script names none.
-    std::string ConvertText(std::string script, std::string_view fileName) const;
+    /// The document for the script bytes `script` exactly as ConvertFile writes it to disk.
+    /// `fileName` is the source's last path component, the title when the script names none.
+    std::string ConvertText(std::string script, std::string_view fileName,
+                            std::vector<ScriptWarning>* warnings = nullptr) const;
 
 private:
-    struct ScriptValues;
-    ScriptValues ReadScript(std::string_view script) const;
-    template <typename Sink>
-    void WriteDocument(const ScriptValues& values, std::string_view fileName, Sink& sink) const;
+    /// Decodes and reads `bytes`, then writes the document to `sink` (when there is one).
+    void Convert(std::string bytes, std::string_view fileName, TextSink* sink,
+                 std::vector<ScriptWarning>& warnings) const;
+    void WriteKmc(const Script& script, std::string_view title, TextSink& sink) const;
 
     std::string m_strXmlHeader;
     std::string m_strRootOpen;
     std::string m_strRootClose;
-    std::string m_strOffsetKey;
-    std::string m_strSingerKey;
-    std::string m_strTitleKey;
-    std::string m_strLineKey;
     std::string m_strAuthor;
+    OutputFormat m_format;
+    InputEncoding m_encoding;
 };
 
 } // namespace tolvren

@@ -1,26 +1,49 @@
 #pragma once
 
+#include "files/FileSystem.h"
+
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 
 // Text files the way the converter needs them on Linux: input read whole and cut into lines like
-// Windows text mode does, output written with CR LF line ends through a temporary file that
-// replaces the target only once it is complete.
+// Windows text mode does, output written with CR LF line ends where no one sees it until it is
+// complete.
 
 namespace tolvren {
 
-/// Why a file operation failed: the step ("open", "read", "create", "write", "replace") and the
-/// cause (the system's error text).
+/// The step of a file operation that failed.
+enum class IoStep {
+    None,          ///< nothing failed
+    OpenSource,    ///< the script could not be opened
+    ReadSource,    ///< ... or read
+    CreateTarget,  ///< the document's file could not be created
+    WriteTarget,   ///< ... or written
+    ReplaceTarget, ///< ... or put in place under its name
+    CreateFolder,  ///< a target folder could not be created
+    ReadFolder,    ///< a folder of the source tree could not be read
+};
+
+/// Why it failed, when the system's error number does not say it.
+enum class IoCause {
+    SystemError,    ///< `error` holds the errno value
+    NotRegularFile, ///< a FIFO, socket or device where a script was expected
+    TargetIsSource, ///< the target names the script itself
+    TargetReadOnly, ///< the target's owner protected it against writing
+    Cancelled,      ///< the run was stopped while this file was written
+};
+
+/// The outcome of a file operation: ok, or the step that failed and why.
 struct IoResult {
-    std::string step;
-    std::string cause;
+    IoStep step = IoStep::None;
+    IoCause cause = IoCause::SystemError;
+    int error = 0;
 
-    bool ok() const { return step.empty(); }
-    /// "cannot <step> <object>: <cause>", e.g. "cannot open source: Permission denied".
-    std::string Describe(std::string_view object) const;
-
-    static IoResult Failed(std::string step, int error);
+    bool ok() const { return step == IoStep::None; }
+    static IoResult Failed(IoStep step, int error) { return {step, IoCause::SystemError, error}; }
+    static IoResult Failed(IoStep step, IoCause cause) { return {step, cause, 0}; }
+    friend bool operator==(const IoResult&, const IoResult&) = default;
 };
 
 /// What Windows text mode delivers of raw file bytes, in place: the input ends at the first Ctrl-Z
@@ -36,53 +59,95 @@ public:
 
     /// The next line in `line`; false when there is none left.
     bool Next(std::string_view& line);
+    /// The number (from 1) of the line Next delivered last.
+    std::size_t LineNumber() const { return m_nLine; }
 
 private:
     std::string_view m_text;
     std::size_t m_nPos = 0;
+    std::size_t m_nLine = 0;
 };
 
 /// Appends `text` to `out` with every LF written as CR LF; nothing else changes.
 void AppendCrLf(std::string_view text, std::string& out);
 
+/// Where a document's text goes; every LF reaches it as CR LF.
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    virtual void WriteText(std::string_view text) = 0;
+};
+
+/// A document collected in memory, exactly as it would reach the disk.
+class StringSink : public TextSink {
+public:
+    void WriteText(std::string_view text) override { AppendCrLf(text, document); }
+    std::string document;
+};
+
 /// Reads the whole regular file at `path` into `content` (raw bytes) and its status into `info`.
 /// Folders, FIFOs, sockets and devices are refused at once, without blocking.
 IoResult ReadWholeFile(const std::string& path, std::string& content, struct stat& info);
 
-/// Writes a file safely: the bytes go to a temporary file beside the target (".<name>.XXXXXX",
-/// permissions as for a newly created file) that is renamed over the target only by Commit.
-/// A failure at any point removes the temporary and leaves an existing target untouched.
-class AtomicFileWriter {
+/// Writes a document so that its name never shows a half-written file: the bytes go to an unnamed
+/// file in the target's folder (O_TMPFILE), or where the file system has none to a temporary
+/// ".<name>.tolvren-tmp-XXXXXX", and take the target's name only in Commit. Whatever fails, and
+/// whenever the writer is dropped before Commit, the file is gone and an existing target is as
+/// it was.
+class AtomicFileWriter : public TextSink {
 public:
-    /// `syncBeforeCommit` flushes the data to the disk (fsync) before the rename.
-    explicit AtomicFileWriter(std::string targetPath, bool syncBeforeCommit = false);
-    ~AtomicFileWriter(); ///< removes the temporary unless committed
+    /// `folder` is the target's folder, `name` the document's name in it.
+    AtomicFileWriter(FolderHandlePtr folder, std::string name);
+    /// The same for a target path, whose folder it opens itself.
+    explicit AtomicFileWriter(const std::string& targetPath);
+    ~AtomicFileWriter() override;
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-    /// Creates the temporary file in the target's folder.
+    /// Creates the file the document is written to.
     IoResult Open();
-    /// Buffers `bytes` unchanged. After a failure, further writes are ignored until Commit.
+    /// Buffers `bytes` unchanged. After a failure, further writes are ignored.
     void Write(std::string_view bytes);
     /// Buffers `text` with every LF written as CR LF.
-    void WriteText(std::string_view text);
-    /// Writes what is buffered, closes the temporary and renames it over the target. The first
-    /// failure of any step is returned; then the temporary is gone and the target unchanged.
-    IoResult Commit();
+    void WriteText(std::string_view text) override;
+    /// Writing stops with IoCause::Cancelled once `*cancel` is true.
+    void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    /// Writes what is buffered. The document is then complete but not yet visible.
+    IoResult Finish();
+    /// Finishes and gives the document its name. An existing target is replaced and keeps its
+    /// permission bits and, where the user may set it, its group; a target that is `source`
+    /// itself, a folder, or a file its owner may not write is refused and stays as it was.
+    IoResult Commit(const struct stat* source = nullptr);
 
-    const std::string& TempPath() const { return m_strTempPath; }
+    /// Whether temporary files get a name only once complete (O_TMPFILE). On by default where
+    /// the file system allows; tests switch it off to cover file systems without it.
+    static void UseUnnamedFiles(bool use);
 
 private:
+    IoResult Fail(IoResult result);
     void Flush();
     void Discard();
+    IoResult OpenNamedTemporary();
+    IoResult Publish(const struct stat* source);
+    IoResult CheckExistingTarget(const struct stat* source, struct stat& existing);
+    IoResult LinkUnder(const std::string& name);
 
-    std::string m_strTargetPath;
-    std::string m_strTempPath;
+    FolderHandlePtr m_pFolder;
+    std::string m_strName;
+    std::string m_strTempName; ///< the named temporary, when there is one
     std::string m_buffer;
     IoResult m_error;
-    int m_hFile = -1;
-    bool m_bSync = false;
+    const std::atomic<bool>* m_pCancel = nullptr;
+    int m_fd = -1;
+    int m_nRegistration = -1;
     bool m_bCommitted = false;
 };
+
+/// Removes the named temporaries that writers hold right now. Safe to call from a signal handler,
+/// just before the process ends.
+void RemoveTemporariesNow() noexcept;
+
+/// Whether `name` is that of a writer's temporary (so that a scan can leave it alone).
+bool IsWriterTemporary(std::string_view name);
 
 } // namespace tolvren

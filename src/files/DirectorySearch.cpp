@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -15,12 +15,6 @@ namespace {
 
 char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return UpperAscii(c); });
-    return upper;
 }
 
 // Greedy matching that remembers only the last '*': when a later literal fails, that star takes
@@ -63,181 +57,19 @@ private:
     DIR* m_pDir;
 };
 
-void CloseKeepingErrno(int fd) {
-    if (fd >= 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
+std::uint32_t NameAttributes(const std::string& name) {
+    return !name.empty() && name.front() == '.' ? FILE_ATTR_HIDDEN : 0;
 }
 
-std::uint32_t AttributesOf(const std::string& name, mode_t mode) {
-    std::uint32_t attributes = S_ISDIR(mode) ? FILE_ATTR_DIRECTORY : FILE_ATTR_ARCHIVE;
-    if ((mode & S_IWUSR) == 0) {
-        attributes |= FILE_ATTR_READONLY;
-    }
-    if (!name.empty() && name.front() == '.') {
-        attributes |= FILE_ATTR_HIDDEN;
-    }
-    return attributes;
-}
-
-} // namespace
-
-bool MatchesWildcard(std::string_view mask, std::string_view name) {
-    if (MatchesPlain(mask, name)) {
-        return true;
-    }
-    return mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
-           MatchesPlain(mask.substr(0, mask.size() - 2), name);
-}
-
-int OpenPath(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd >= 0 || errno != ENAMETOOLONG) {
-        return fd;
-    }
-    // Too long for the kernel in one piece: walk it in stretches that each fit, holding only the
-    // folder reached so far.
-    int dirFd = AT_FDCWD;
-    std::size_t pos = 0;
-    if (path.front() == '/') {
-        dirFd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0) {
-            return -1;
-        }
-    }
-    constexpr std::size_t limit = PATH_MAX - 1;
-    for (;;) {
-        while (pos < path.size() && path[pos] == '/') {
-            ++pos;
-        }
-        if (path.size() - pos <= limit) {
-            const std::string last = pos < path.size() ? path.substr(pos) : std::string(".");
-            fd = ::openat(dirFd, last.c_str(), flags | O_CLOEXEC);
-            if (dirFd != AT_FDCWD) {
-                CloseKeepingErrno(dirFd);
-            }
-            return fd;
-        }
-        const std::size_t cut = path.rfind('/', pos + limit);
-        if (cut == std::string::npos || cut <= pos) {
-            // One name longer than any folder can hold.
-            if (dirFd != AT_FDCWD) {
-                ::close(dirFd);
-            }
-            errno = ENAMETOOLONG;
-            return -1;
-        }
-        const std::string stretch = path.substr(pos, cut - pos);
-        const int next = ::openat(dirFd, stretch.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd != AT_FDCWD) {
-            CloseKeepingErrno(dirFd);
-        }
-        if (next < 0) {
-            return -1;
-        }
-        dirFd = next;
-        pos = cut + 1;
-    }
-}
-
-std::string MakeAbsolute(const std::string& folder) {
-    if (!folder.empty() && folder.front() == '/') {
-        return folder;
-    }
-    std::string cwd(256, '\0');
-    while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
-        if (errno != ERANGE) {
-            return folder; // the current folder is gone; relative is the best there is
-        }
-        cwd.resize(cwd.size() * 2);
-    }
-    cwd.resize(cwd.find('\0'));
-    if (folder.empty()) {
-        return cwd;
-    }
-    if (cwd.back() != '/') {
-        cwd += '/';
-    }
-    return cwd + folder;
-}
-
-bool GetIdentity(const std::string& path, FileIdentity& identity) {
-    const int fd = OpenPath(path.empty() ? std::string(".") : path, O_PATH);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (ok) {
-        identity.device = static_cast<std::uint64_t>(st.st_dev);
-        identity.inode = static_cast<std::uint64_t>(st.st_ino);
-    }
-    return ok;
-}
-
-std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask,
-                                        bool foldersOnly) {
-    std::vector<DirectoryEntry> entries;
-    const int fd = OpenPath(folder.empty() ? std::string(".") : folder, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return entries;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return entries;
-    }
-    const DirCloser closer(dir);
-
-    std::string prefix = MakeAbsolute(folder);
-    if (!prefix.empty() && prefix.back() != '/') {
-        prefix += '/';
-    }
-    while (const dirent* item = ::readdir(dir)) {
-        const std::string name = item->d_name;
-        if (name == "." || name == ".." || !MatchesWildcard(mask, name)) {
-            continue;
-        }
-        if (foldersOnly && item->d_type != DT_DIR && item->d_type != DT_LNK &&
-            item->d_type != DT_UNKNOWN) {
-            continue;
-        }
-        // Follow links: a link to a file is a file, a link to a folder is a folder. What is
-        // neither (FIFOs, sockets, devices, dangling links) is left out, since opening a FIFO
-        // would block whoever reads the list.
-        struct statx stx {};
-        if (::statx(::dirfd(dir), name.c_str(), AT_STATX_SYNC_AS_STAT,
-                    STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
-            continue;
-        }
-        const mode_t mode = stx.stx_mode;
-        if ((!S_ISREG(mode) || foldersOnly) && !S_ISDIR(mode)) {
-            continue;
-        }
-        DirectoryEntry entry;
-        entry.name = name;
-        entry.path = prefix + name;
-        entry.attributes = AttributesOf(name, mode);
-        entry.size = S_ISREG(mode) ? static_cast<std::int64_t>(stx.stx_size) : 0;
-        entry.created =
-            (stx.stx_mask & STATX_BTIME) != 0 ? stx.stx_btime.tv_sec : stx.stx_ctime.tv_sec;
-        entry.modified = stx.stx_mtime.tv_sec;
-        entry.accessed = stx.stx_atime.tv_sec;
-        entry.identity.device =
-            static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
-        entry.identity.inode = stx.stx_ino;
-        entries.push_back(std::move(entry));
-    }
-
-    // Names compared as the user's eye sees them on a case-blind file system; the raw bytes only
-    // break ties between names that differ in case alone, so the order never depends on readdir.
+// Names compared as the user's eye sees them on a case-blind file system; the raw bytes only
+// break ties between names that differ in case alone, so the order never depends on readdir.
+void SortByName(std::vector<DirectoryEntry>& entries) {
     std::vector<std::pair<std::string, std::size_t>> keys;
     keys.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        keys.emplace_back(UpperAscii(entries[i].name), i);
+        std::string key = entries[i].name;
+        std::transform(key.begin(), key.end(), key.begin(), [](char c) { return UpperAscii(c); });
+        keys.emplace_back(std::move(key), i);
     }
     std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
         if (a.first != b.first) {
@@ -250,7 +82,113 @@ std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_v
     for (const auto& key : keys) {
         sorted.push_back(std::move(entries[key.second]));
     }
-    return sorted;
+    entries = std::move(sorted);
+}
+
+} // namespace
+
+bool MatchesWildcard(std::string_view mask, std::string_view name) {
+    if (MatchesPlain(mask, name)) {
+        return true;
+    }
+    return mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
+           MatchesPlain(mask.substr(0, mask.size() - 2), name);
+}
+
+std::string MakeAbsolute(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+    if (error) {
+        return folder; // the current folder is gone; relative is the best there is
+    }
+    std::string text = absolute.native();
+    // absolute("") is the current folder with a trailing separator; the folder itself is meant.
+    if (folder.empty() && text.size() > 1 && text.back() == '/') {
+        text.pop_back();
+    }
+    return text;
+}
+
+FolderListing ListFolder(const std::string& folder, std::string_view mask, FileDetails details) {
+    FolderListing listing;
+    const int fd = OpenPath(folder.empty() ? std::string(".") : folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        listing.error = errno;
+        return listing;
+    }
+    struct stat self {};
+    if (::fstat(fd, &self) != 0) {
+        listing.error = errno;
+        ::close(fd);
+        return listing;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+        listing.error = errno;
+        ::close(fd);
+        return listing;
+    }
+    const DirCloser closer(dir);
+
+    std::string prefix = MakeAbsolute(folder);
+    if (!prefix.empty() && prefix.back() != '/') {
+        prefix += '/';
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* item = ::readdir(dir);
+        if (item == nullptr) {
+            listing.error = errno;
+            break;
+        }
+        const std::string name = item->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const bool matches = MatchesWildcard(mask, name);
+        if (!matches && item->d_type != DT_DIR && item->d_type != DT_LNK &&
+            item->d_type != DT_UNKNOWN) {
+            continue;
+        }
+        DirectoryEntry entry;
+        entry.name = name;
+        if (item->d_type == DT_REG && details == FileDetails::NameAndIdentity) {
+            // A plain file: the listing says all a run needs.
+            entry.path = prefix + name;
+            entry.attributes = FILE_ATTR_ARCHIVE | NameAttributes(name);
+            entry.identity = {static_cast<std::uint64_t>(self.st_dev), item->d_ino};
+            listing.files.push_back(std::move(entry));
+            continue;
+        }
+        // Follow links: a link to a file is a file, a link to a folder is a folder. What is
+        // neither (FIFOs, sockets, devices, dangling links) is left out, since opening a FIFO
+        // would block whoever reads the list.
+        struct statx stx {};
+        if (::statx(::dirfd(dir), name.c_str(), AT_STATX_SYNC_AS_STAT,
+                    STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+            continue;
+        }
+        const mode_t mode = stx.stx_mode;
+        const bool isFolder = S_ISDIR(mode);
+        if (!isFolder && (!S_ISREG(mode) || !matches)) {
+            continue;
+        }
+        entry.path = prefix + name;
+        entry.attributes = (isFolder ? FILE_ATTR_DIRECTORY : FILE_ATTR_ARCHIVE) |
+                           NameAttributes(name) | ((mode & S_IWUSR) == 0 ? FILE_ATTR_READONLY : 0);
+        entry.size = isFolder ? 0 : static_cast<std::int64_t>(stx.stx_size);
+        entry.created =
+            (stx.stx_mask & STATX_BTIME) != 0 ? stx.stx_btime.tv_sec : stx.stx_ctime.tv_sec;
+        entry.modified = stx.stx_mtime.tv_sec;
+        entry.accessed = stx.stx_atime.tv_sec;
+        entry.identity.device =
+            static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
+        entry.identity.inode = stx.stx_ino;
+        (isFolder ? listing.folders : listing.files).push_back(std::move(entry));
+    }
+    SortByName(listing.folders);
+    SortByName(listing.files);
+    return listing;
 }
 
 } // namespace tolvren

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/FileSystem.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -18,14 +20,6 @@ inline constexpr std::uint32_t FILE_ATTR_ARCHIVE = 0x020;
 inline constexpr std::uint32_t FILE_ATTR_NORMAL = 0x080;
 inline constexpr std::uint32_t FILE_ATTR_TEMPORARY = 0x100;
 inline constexpr std::uint32_t FILE_ATTR_COMPRESSED = 0x800;
-
-/// Which object an entry is once links are followed; two paths that reach the same folder have
-/// the same identity.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
 
 /// One entry of a folder, as a directory search reports it. Symbolic links are followed: the
 /// metadata is that of the link's target.
@@ -53,25 +47,28 @@ struct DirectoryEntry {
 /// and "song.*" matches "song". Takes time proportional to the product of the lengths at worst.
 bool MatchesWildcard(std::string_view mask, std::string_view name);
 
-/// The entries of `folder` whose names match `mask`: regular files and folders only (after
-/// following links; FIFOs, sockets, devices and dangling links are left out), never "." or "..",
-/// sorted by their names' bytes with ASCII letters upper-cased. A folder that is missing or
-/// cannot be read gives no entries. An empty `folder` is the current folder. Folder texts of any
-/// length work.
-/// With `foldersOnly`, only folders are returned; entries the folder listing already shows to be
-/// something else are passed over without asking for their metadata.
-std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_view mask,
-                                        bool foldersOnly = false);
+/// What one folder holds, both lists sorted by their names' bytes with ASCII letters upper-cased.
+struct FolderListing {
+    std::vector<DirectoryEntry> folders; ///< every subfolder, links to folders included
+    std::vector<DirectoryEntry> files;   ///< the regular files whose names match the mask
+    int error = 0; ///< errno when the folder could not be opened or read to its end
+};
+
+/// How much ListFolder must know of a matching file.
+enum class FileDetails {
+    Full,           ///< attributes, size and times (one status call per file)
+    NameAndIdentity ///< what the folder listing itself says: enough to tell files apart
+};
+
+/// Lists `folder` ("" is the current folder; paths of any length work). Links are followed;
+/// FIFOs, sockets, devices and dangling links are left out, so no one who reads the list can be
+/// made to wait on one. With FileDetails::NameAndIdentity a file the listing shows to be a
+/// regular file carries the archive and hidden attributes only, and no size or times.
+FolderListing ListFolder(const std::string& folder, std::string_view mask,
+                         FileDetails details = FileDetails::Full);
 
 /// `folder` made absolute against the current folder ("" is the current folder itself). Nothing
 /// else is changed: "." and ".." stay, since a link may make "a/.." something other than ".".
 std::string MakeAbsolute(const std::string& folder);
-
-/// The identity of what `path` names once links are followed; false when it cannot be reached.
-bool GetIdentity(const std::string& path, FileIdentity& identity);
-
-/// open(2) for a path of any length: a path too long for one call is opened one stretch of
-/// folders at a time. Returns the descriptor, or -1 with errno set.
-int OpenPath(const std::string& path, int flags);
 
 } // namespace tolvren

@@ -4,15 +4,12 @@
 #include "ui/FolderPicker.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
-#include <condition_variable>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
-#include <type_traits>
-#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -27,16 +24,17 @@ class TextProgressCtrl;
 /// The main window: source and target folders, author, output extension, and a run of the batch
 /// worker on a thread of its own with its progress.
 ///
-/// The worker talks to the window through RunFrontEnd on its own thread; every such call is
-/// carried out on the window's thread and finished before it returns. The window never waits for
-/// the worker while the worker may still call in: the thread is joined when it has said it is
-/// done, and the window closes (after an Exit during a run) only after that.
+/// The worker never waits for the window: it publishes its progress into a snapshot under the
+/// window's lock, and a timer on the window's thread shows the newest state once a frame. Its two
+/// questions (the format at the start, "open the target folder" at the end) are answered from
+/// atomics the controls keep up to date. When the worker returns, a queued signal brings the
+/// window to join the thread and show the final state exactly.
 class ConverterDialog : public QDialog, public RunFrontEnd {
     Q_OBJECT
 
 public:
     /// What carries out one run: ConvertWorker in the program; tests may pass their own.
-    using RunFunction = int (*)(RunState&);
+    using RunFunction = std::function<RunSummary(const RunRequest&, RunControl&, RunFrontEnd&)>;
 
     explicit ConverterDialog(RunFunction runFunction, QWidget* parent = nullptr);
     /// Asks a running worker to stop after its current file and waits for it.
@@ -49,8 +47,8 @@ public:
 
     /// Whether a worker thread exists (from Start until it has returned and been joined).
     bool IsRunActive() const { return m_worker.joinable(); }
-    /// The state of the current or last run; read it only while no run is active.
-    const RunState& LastRun() const { return m_run; }
+    /// What the last run did; read it only while no run is active.
+    const RunSummary& LastRun() const { return m_summary; }
 
     void OnBrowseSource();
     void OnBrowseTarget();
@@ -64,46 +62,39 @@ public:
     /// true: control texts to the four fields; false: the four fields to their controls.
     void UpdateData(bool saveAndValidate);
 
-    // RunFrontEnd: called on the worker's thread.
-    bool IsKmcChecked() override;
+    // RunFrontEnd: called on the worker's thread; none of them waits for the window.
+    OutputFormat AskFormat() override;
     bool IsOpenTargetChecked() override;
-    void SetProgressRange(int lower, int upper) override;
-    void SetProgressPos(int pos) override;
-    void SetProgressText(const std::string& text) override;
-    void UpdateElapsed(const std::string& elapsed) override;
-    void SetStartEnabled(bool enabled) override;
-    void SetStopEnabled(bool enabled) override;
+    void ShowScan(int folders, int files) override;
+    void ShowProgress(const RunProgress& progress) override;
     void ReportProblem(const RunProblem& problem) override;
+    void ShowFinished(const RunSummary& summary) override;
     void OpenFolder(const std::string& folder) override;
-    void CloseAfterRun() override;
 
 signals:
-    /// Emitted by the worker's thread: calls wait in the queue (carried out by RunDeferred).
-    void CallsQueued();
-    /// Emitted by the worker's thread when ConvertWorker has returned.
+    /// Emitted by the worker's thread when the run function has returned.
     void WorkerReturned();
 
 protected:
     void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
+    /// What the worker has published and the window has not shown yet.
+    struct Snapshot {
+        bool changed = false;
+        bool positionChanged = false;
+        int position = 0;
+        std::string text;
+        std::string elapsed;
+        std::string folderToOpen;
+    };
+
     void CreateControls();
     void ApplySourceFolder(const QString& folder);
+    void ShowSnapshot();
     void OnRunFinished();
     QString ProblemSummary() const;
-
-    /// Runs `call` on the window's thread and waits for it; returns a default value without
-    /// calling it once the window is being destroyed.
-    template <typename Call>
-    std::invoke_result_t<Call&> CallOnGui(Call call);
-    /// Queues `call` for the window's thread without waiting: it is carried out, in order, just
-    /// before the next call the worker waits for (at the latest the per-file refresh), so it is
-    /// still done before the next file starts, at one hand-over per file instead of three.
-    void Defer(std::function<void()> call);
-    /// Carries out the queued calls; on the window's thread.
-    void RunDeferred();
 
     QString m_strSourceDir;
     QString m_strTargetDir;
@@ -124,20 +115,20 @@ private:
 
     FolderPickerFunction m_folderPicker = &FolderPicker;
 
-    RunState m_run;
     RunFunction m_runFunction;
+    RunRequest m_request;
+    RunControl m_control;
+    RunSummary m_summary; ///< written by the worker's thread, read after it is joined
     std::thread m_worker;
 
-    // Hand-over of the worker's calls; m_bTearingDown releases a worker waiting for a window
-    // that is going away.
-    std::mutex m_callMutex;
-    std::condition_variable m_callDone;
-    bool m_bTearingDown = false;
-    std::vector<std::function<void()>> m_deferred;
+    // The controls' answers to the worker's questions, kept up to date by the controls.
+    std::atomic<OutputFormat> m_format{OutputFormat::Kmc};
+    std::atomic<bool> m_bOpenTarget{false};
 
-    // During a run the window paints at most once a frame (see event()).
-    QElapsedTimer m_lastPaint;
-    QTimer m_paintTimer;
+    std::mutex m_snapshotMutex;
+    Snapshot m_snapshot;
+    bool m_bTearingDown = false; ///< under m_snapshotMutex: no signal to a window going away
+    QTimer m_refreshTimer;       ///< shows the snapshot once a frame during a run
 };
 
 } // namespace tolvren

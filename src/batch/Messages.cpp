@@ -1,0 +1,227 @@
+#include "batch/Messages.h"
+
+#include <cerrno>
+#include <fmt/format.h>
+
+namespace tolvren {
+
+namespace {
+
+// The system's texts for the errors a run meets, as the C library words them in Chinese, so that
+// the dialog speaks one language; anything rarer keeps the system's English text.
+std::string ChineseErrorText(int error) {
+    switch (error) {
+    case EPERM:
+        return "不允许的操作";
+    case ENOENT:
+        return "没有那个文件或目录";
+    case EIO:
+        return "输入/输出错误";
+    case ENOMEM:
+        return "无法分配内存";
+    case EACCES:
+        return "权限不够";
+    case EBUSY:
+        return "设备或资源忙";
+    case EEXIST:
+        return "文件已存在";
+    case EXDEV:
+        return "无效的跨设备链接";
+    case ENOTDIR:
+        return "不是目录";
+    case EISDIR:
+        return "是一个目录";
+    case EINVAL:
+        return "无效的参数";
+    case EMFILE:
+    case ENFILE:
+        return "打开的文件过多";
+    case EFBIG:
+        return "文件过大";
+    case ENOSPC:
+        return "设备上没有空间";
+    case EROFS:
+        return "只读文件系统";
+    case EMLINK:
+        return "过多的链接";
+    case ENAMETOOLONG:
+        return "文件名过长";
+    case ELOOP:
+        return "符号连接的层数过多";
+    case EDQUOT:
+        return "超出磁盘限额";
+    case ETXTBSY:
+        return "文本文件忙";
+    default:
+        return ErrorText(error);
+    }
+}
+
+std::string CauseText(const IoResult& io, Language language) {
+    const bool english = language == Language::English;
+    switch (io.cause) {
+    case IoCause::SystemError:
+        return english ? ErrorText(io.error) : ChineseErrorText(io.error);
+    case IoCause::NotRegularFile:
+        return english ? "not a regular file" : "不是普通文件";
+    case IoCause::TargetIsSource:
+        return english ? "it is the source file" : "它就是源文件";
+    case IoCause::TargetReadOnly:
+        return english ? "it is read-only" : "它是只读的";
+    case IoCause::Cancelled:
+        return english ? "the run was stopped" : "转换已停止";
+    }
+    return {};
+}
+
+std::string_view StepText(IoStep step, Language language) {
+    const bool english = language == Language::English;
+    switch (step) {
+    case IoStep::None:
+        break;
+    case IoStep::OpenSource:
+        return english ? "open source" : "打开源文件";
+    case IoStep::ReadSource:
+        return english ? "read source" : "读取源文件";
+    case IoStep::CreateTarget:
+        return english ? "create target" : "创建目标文件";
+    case IoStep::WriteTarget:
+        return english ? "write target" : "写入目标文件";
+    case IoStep::ReplaceTarget:
+        return english ? "replace target" : "替换目标文件";
+    case IoStep::CreateFolder:
+        return english ? "create folder" : "创建文件夹";
+    case IoStep::ReadFolder:
+        return english ? "read folder" : "读取文件夹";
+    }
+    return {};
+}
+
+// The name of the statement a script should use instead of an assignment we do not read.
+std::string_view TagFor(const std::string& assignment) {
+    return assignment == "karaoke.singer" ? "karaoke.tag('歌手', '…')" : "karaoke.tag('歌名', '…')";
+}
+
+} // namespace
+
+std::string DescribeIo(const IoResult& io, Language language) {
+    if (language == Language::English) {
+        return fmt::format("cannot {}: {}", StepText(io.step, language), CauseText(io, language));
+    }
+    return fmt::format("无法{}：{}", StepText(io.step, language), CauseText(io, language));
+}
+
+std::string DescribeWarning(const ScriptWarning& warning, Language language) {
+    using Kind = ScriptWarning::Kind;
+    const bool english = language == Language::English;
+    switch (warning.kind) {
+    case Kind::LooksLikeUtf8:
+        return english ? "looks like UTF-8; read as GBK; try --encoding auto"
+                       : "看起来是 UTF-8 编码，却按 GBK 读取；请把编码选为“自动”";
+    case Kind::LooksLikeUtf16:
+        return english ? "looks like UTF-16; read as GBK; try --encoding auto"
+                       : "看起来是 UTF-16 编码，却按 GBK 读取；请把编码选为“自动”";
+    case Kind::InvalidBytes:
+        return english ? fmt::format("{} {} not valid in {}, replaced by U+FFFD (the first on "
+                                     "this line)",
+                                     warning.count, warning.count == 1 ? "byte" : "bytes",
+                                     warning.detail)
+                       : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD（第一个在这一行）",
+                                     warning.count, warning.detail);
+    case Kind::IncompleteLyric:
+        return english ? "lyric statement without its four quoted fields; not converted"
+                       : "歌词语句缺少四个带引号的字段，未能转换";
+    case Kind::MoreIncompleteLyric:
+        return english ? fmt::format("{} more lyric statements without their four fields",
+                                     warning.count)
+                       : fmt::format("另有 {} 行歌词语句缺少字段", warning.count);
+    case Kind::UnreadAssignment:
+        return english
+                   ? fmt::format("{} is not read; use {}", warning.detail, TagFor(warning.detail))
+                   : fmt::format("不读取 {}；请用 {}", warning.detail, TagFor(warning.detail));
+    case Kind::NoLyricLines:
+        return english ? "no lyric lines" : "没有歌词行";
+    case Kind::BareCarriageReturn:
+        return english ? "a line ends in CR alone here; only LF and CR LF end lines, so the "
+                         "lines run together"
+                       : "这一行的行尾只有 CR；只有 LF 和 CR LF 才结束一行，所以几行连在了一起";
+    case Kind::DurationMismatch:
+        return english ? fmt::format("{} durations for {} units; written without word timing",
+                                     warning.count, warning.expected)
+                       : fmt::format("{} 个时长对应 {} 个字，写出时不带逐字时间", warning.count,
+                                     warning.expected);
+    case Kind::MoreDurationMismatch:
+        return english ? fmt::format("{} more lines written without word timing", warning.count)
+                       : fmt::format("另有 {} 行写出时不带逐字时间", warning.count);
+    }
+    return {};
+}
+
+std::string DescribeReason(const RunProblem& problem, Language language) {
+    const bool english = language == Language::English;
+    switch (problem.kind) {
+    case RunProblem::Kind::Failed:
+    case RunProblem::Kind::FolderUnreadable:
+    case RunProblem::Kind::TargetFolder:
+        return DescribeIo(problem.io, language);
+    case RunProblem::Kind::Overwritten:
+        return english
+                   ? fmt::format("overwrote {}, converted earlier from {}", problem.targetPath,
+                                 problem.otherPath)
+                   : fmt::format("覆盖了先由 {} 转换的 {}", problem.otherPath, problem.targetPath);
+    case RunProblem::Kind::Warning:
+        if (!english && problem.warning.line > 0) {
+            return fmt::format("第 {} 行：{}", problem.warning.line,
+                               DescribeWarning(problem.warning, language));
+        }
+        return DescribeWarning(problem.warning, language);
+    }
+    return {};
+}
+
+std::string DescribeProblemLine(const RunProblem& problem, Language language) {
+    switch (problem.kind) {
+    case RunProblem::Kind::Warning:
+        if (problem.warning.line > 0) {
+            return fmt::format("{}:{}: warning: {}", problem.path, problem.warning.line,
+                               DescribeWarning(problem.warning, language));
+        }
+        return fmt::format("{}: warning: {}", problem.path,
+                           DescribeWarning(problem.warning, language));
+    case RunProblem::Kind::Overwritten:
+        return fmt::format("{}: note: {}", problem.path, DescribeReason(problem, language));
+    default:
+        return fmt::format("{}: {}", problem.path, DescribeReason(problem, language));
+    }
+}
+
+std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
+                                 Language language) {
+    const bool english = language == Language::English;
+    switch (check.problem) {
+    case RequestError::None:
+        break;
+    case RequestError::NoSource:
+        return english ? "no SOURCE given" : "请填写 KSC 路径";
+    case RequestError::NoTarget:
+        return english ? "no TARGET_DIR given" : "请填写 KMC 路径";
+    case RequestError::SourceMissing:
+        return english ? fmt::format("{}: no such file or folder", request.sourceDir)
+                       : fmt::format("KSC 路径不存在：{}", request.sourceDir);
+    case RequestError::SourceUnreadable:
+        return english
+                   ? fmt::format("{}: cannot read: {}", request.sourceDir, ErrorText(check.error))
+                   : fmt::format("无法读取 KSC 路径 {}：{}", request.sourceDir,
+                                 ChineseErrorText(check.error));
+    case RequestError::SourceNotAFileOrFolder:
+        return english ? fmt::format("{}: neither a folder nor a regular file", request.sourceDir)
+                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", request.sourceDir);
+    }
+    return {};
+}
+
+std::string ScanStatusText(int folders, int files) {
+    return fmt::format("正在查找：{} 个文件夹，{} 个文件", folders, files);
+}
+
+} // namespace tolvren

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "batch/RunState.h"
+
+#include <string>
+
+// Every text the engine has for its users, worded once for both front ends: in English for the
+// command line (GNU style, like the system's own error texts) and in Chinese for the dialog.
+
+namespace tolvren {
+
+enum class Language { English, Chinese };
+
+/// "cannot open source: Permission denied" / "无法打开源文件：权限不够".
+std::string DescribeIo(const IoResult& io, Language language);
+
+/// A warning without its path and line: "no lyric lines" / "没有歌词行".
+std::string DescribeWarning(const ScriptWarning& warning, Language language);
+
+/// What is wrong, for a list that shows the paths beside it: the warning or failure text, with
+/// the line ("第 3 行：…") for warnings in Chinese.
+std::string DescribeReason(const RunProblem& problem, Language language);
+
+/// The whole line a terminal shows for a problem: "PATH: cannot …", "PATH:LINE: warning: …",
+/// "PATH: note: …". Paths are bytes as the file system holds them.
+std::string DescribeProblemLine(const RunProblem& problem, Language language);
+
+/// Why a request cannot start: "no SOURCE given" / "请填写 KSC 路径".
+std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
+                                 Language language);
+
+/// The status while the scan runs: "正在查找：12 个文件夹，340 个文件".
+std::string ScanStatusText(int folders, int files);
+
+} // namespace tolvren

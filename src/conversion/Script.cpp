@@ -1,0 +1,135 @@
+#include "conversion/Script.h"
+
+#include "conversion/FieldUtils.h"
+#include "conversion/TextFile.h"
+
+namespace tolvren {
+
+namespace {
+
+constexpr std::string_view kTitleKey = "karaoke.tag('歌名'";
+constexpr std::string_view kSingerKey = "karaoke.tag('歌手'";
+constexpr std::string_view kOffsetKey = "karaoke.TimeOffset";
+// Anything that starts like a lyric statement, read or not.
+constexpr std::string_view kLyricStart = "karaoke.add(";
+
+std::ptrdiff_t IndexOrMinusOne(std::size_t index) {
+    return index == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(index);
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        if (lower(text[i]) != lower(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "karaoke.songname := '...';" and "karaoke.singer := '...';" name the song the way other
+// tools write it; this converter reads karaoke.tag(...) only.
+std::string_view UnreadAssignment(std::string_view line) {
+    for (const std::string_view name : {"karaoke.songname", "karaoke.singer"}) {
+        if (StartsWithIgnoringCase(line, name)) {
+            const std::size_t next = line.find_first_not_of(" \t", name.size());
+            if (next != std::string_view::npos && (line[next] == ':' || line[next] == '=')) {
+                return name;
+            }
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+LyricStatement ParseLyricStatement(std::string_view line) {
+    constexpr std::string_view fieldEnd = "',";
+    constexpr std::size_t npos = std::string_view::npos;
+
+    const std::size_t q1 = line.find('\'');
+    const std::size_t c1 = q1 == npos ? npos : line.find(fieldEnd, q1 + 1);
+    const std::size_t q2 = c1 == npos ? npos : line.find('\'', c1 + 2);
+    const std::size_t c2 = q2 == npos ? npos : line.find(fieldEnd, q2 + 1);
+    const std::size_t q3 = c2 == npos ? npos : line.find('\'', c2 + 2);
+    const std::size_t c3 = q3 == npos ? npos : line.find(fieldEnd, q3 + 1);
+    const std::size_t q4 = c3 == npos ? npos : line.find('\'', c3 + 2);
+    const std::size_t e4 = q4 == npos ? npos : line.find('\'', q4 + 1);
+    LyricStatement statement;
+    if (e4 == npos) {
+        return statement;
+    }
+    statement.complete = true;
+    statement.start = line.substr(q1 + 1, c1 - q1 - 1);
+    statement.end = line.substr(q2 + 1, c2 - q2 - 1);
+    statement.text = line.substr(q3 + 1, c3 - q3 - 1);
+    statement.durations = line.substr(q4 + 1, e4 - q4 - 1);
+    return statement;
+}
+
+Script::Script(std::string_view text) : m_text(text) {
+    LineReader reader(text);
+    std::string_view line;
+    std::size_t lyricStatements = 0;
+    std::size_t incomplete = 0;
+    bool assignmentNoted = false;
+    bool bareCarriageReturnNoted = false;
+    while (reader.Next(line)) {
+        if (!bareCarriageReturnNoted && line.find('\r') != std::string_view::npos) {
+            bareCarriageReturnNoted = true;
+            m_warnings.emplace_back(ScriptWarning::Kind::BareCarriageReturn, reader.LineNumber());
+        }
+        // A statement counts only where it begins the line: indented or commented-out
+        // statements are ignored. A later value replaces an earlier one, even an empty one.
+        if (!line.starts_with("karaoke.")) {
+            continue;
+        }
+        if (line.starts_with(kTitleKey)) {
+            m_strTitle = GetField(line, '\'', 3);
+        } else if (line.starts_with(kSingerKey)) {
+            m_strSinger = GetField(line, '\'', 3);
+        } else if (line.starts_with(kOffsetKey)) {
+            // The text strictly between the last '=' and the last ';', trimmed.
+            const std::ptrdiff_t equals = IndexOrMinusOne(line.rfind('='));
+            const std::ptrdiff_t semicolon = IndexOrMinusOne(line.rfind(';'));
+            m_strOffset = Trimmed(MidRange(line, equals + 1, semicolon - 1));
+        } else if (line.starts_with(kLyricStart)) {
+            ++lyricStatements;
+            if (!line.starts_with(kLineKey) || !ParseLyricStatement(line).complete) {
+                if (++incomplete <= kWarningsPerKind) {
+                    m_warnings.emplace_back(ScriptWarning::Kind::IncompleteLyric,
+                                            reader.LineNumber());
+                }
+            }
+        } else if (const std::string_view name = UnreadAssignment(line);
+                   !name.empty() && !assignmentNoted) {
+            assignmentNoted = true;
+            m_warnings.emplace_back(ScriptWarning::Kind::UnreadAssignment, reader.LineNumber(), 0,
+                                    0, std::string(name));
+        }
+    }
+    if (incomplete > kWarningsPerKind) {
+        m_warnings.emplace_back(ScriptWarning::Kind::MoreIncompleteLyric, 0,
+                                incomplete - kWarningsPerKind);
+    }
+    if (lyricStatements == 0) {
+        m_warnings.emplace_back(ScriptWarning::Kind::NoLyricLines);
+    }
+}
+
+void Script::ForEachLyric(const std::function<void(const LyricStatement&)>& visit) const {
+    LineReader reader(m_text);
+    std::string_view line;
+    while (reader.Next(line)) {
+        if (line.starts_with(kLineKey)) {
+            LyricStatement statement = ParseLyricStatement(line);
+            statement.line = reader.LineNumber();
+            visit(statement);
+        }
+    }
+}
+
+} // namespace tolvren

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a KSC script says, read from its UTF-8 text: the song's title, singer and time offset,
+// and its lyric statements in file order, with anything that will not come across as the author
+// of the script meant it.
+
+namespace tolvren {
+
+/// Something about a script its user should know; the file is converted all the same.
+struct ScriptWarning {
+    enum class Kind {
+        LooksLikeUtf8,        ///< read as GBK, but the bytes are valid UTF-8
+        LooksLikeUtf16,       ///< read as GBK, but every other byte is NUL
+        InvalidBytes,         ///< `count` bytes not valid in `detail` became U+FFFD, from `line`
+        IncompleteLyric,      ///< a lyric statement at `line` lacks one of its four fields
+        MoreIncompleteLyric,  ///< `count` more such lines
+        UnreadAssignment,     ///< `detail` (karaoke.songname or .singer) at `line` is not read
+        NoLyricLines,         ///< not one lyric statement
+        BareCarriageReturn,   ///< a CR without LF at `line`: lines run together there
+        DurationMismatch,     ///< `count` durations for `expected` units at `line`
+        MoreDurationMismatch, ///< `count` more such lines
+    };
+    explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
+                           std::size_t expected_ = 0, std::string detail_ = {})
+        : kind(kind_), line(line_), count(count_), expected(expected_), detail(std::move(detail_)) {
+    }
+
+    Kind kind;
+    std::size_t line;
+    std::size_t count;
+    std::size_t expected;
+    std::string detail;
+    friend bool operator==(const ScriptWarning&, const ScriptWarning&) = default;
+};
+
+/// One `karaoke.add('start', 'end', 'text', 'durations');` statement. The fields are taken as
+/// they stand (the text with its doubled apostrophes); `complete` is false when one of the four
+/// could not be found, and then the fields are empty.
+struct LyricStatement {
+    std::size_t line = 0;
+    bool complete = false;
+    std::string_view start;
+    std::string_view end;
+    std::string_view text;
+    std::string_view durations;
+};
+
+/// Takes one lyric statement apart: each field runs from an apostrophe to the next apostrophe
+/// that a comma follows (the fourth to the next apostrophe), so a text may hold apostrophes.
+LyricStatement ParseLyricStatement(std::string_view line);
+
+/// A script read once for its header values and its warnings; its lyric statements are read
+/// again, one at a time, by whoever writes the document, so a huge script needs no second copy.
+class Script {
+public:
+    /// `text` must outlive the script.
+    explicit Script(std::string_view text);
+
+    const std::string& Title() const { return m_strTitle; }
+    const std::string& Singer() const { return m_strSinger; }
+    const std::string& Offset() const { return m_strOffset; }
+
+    /// Calls `visit` for every line that begins with "karaoke.add('", in file order.
+    void ForEachLyric(const std::function<void(const LyricStatement&)>& visit) const;
+
+    /// What reading found: incomplete lyric statements, unread assignments, no lyric lines, bare
+    /// carriage returns.
+    const std::vector<ScriptWarning>& Warnings() const { return m_warnings; }
+
+    static constexpr std::string_view kLineKey = "karaoke.add('";
+
+private:
+    std::string_view m_text;
+    std::string m_strTitle;
+    std::string m_strSinger;
+    std::string m_strOffset;
+    std::vector<ScriptWarning> m_warnings;
+};
+
+/// At most this many warnings of one kind name their lines; the rest are counted in one more.
+inline constexpr std::size_t kWarningsPerKind = 10;
+
+} // namespace tolvren
