@@ -52,6 +52,9 @@ public:
     /// The state of the current or last run; read it only while no run is active.
     const RunState& LastRun() const { return m_run; }
 
+    /// Takes `folder` as the source as browsing to it does: the target becomes its kmc subfolder.
+    void SetSourceFolder(const QString& folder) { ApplySourceFolder(folder); }
+
     void OnBrowseSource();
     void OnBrowseTarget();
     void OnStart();
