@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file time
+  help2man lintian man-db bash-completion
 )
 
 missing=()

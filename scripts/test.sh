@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test and gate: formatting, the developer build (warnings are
 # errors) with all tests, clang-tidy, an ASan+UBSan build with all tests, a TSan build with the
-# threaded tests, every fuzz target for a short fixed budget, and the load test.
+# threaded tests, every fuzz target for a short fixed budget, the load test, and the Debian package
+# (lintian, then installed, checked and removed).
 #   scripts/test.sh [--quick]   --quick: the developer build and its tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,5 +48,8 @@ cmake --build --preset fuzz -j"$jobs"
 
 stage "load test"
 ./tests/load/run.sh "${TOLVREN_LOAD_FILES:-100000}"
+
+stage "Debian package"
+./tests/package/run.sh
 
 stage "all gates passed"

@@ -1,9 +1,19 @@
 #include "ui/ConverterApp.h"
 
+#include "ui/CommandLineInfo.h"
 #include "ui/ConverterDialog.h"
 #include "ui/DialogUnits.h"
 
+#include <QMessageBox>
+#include <cstdio>
+
 namespace tolvren {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+} // namespace
 
 ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tolvren"));
@@ -14,11 +24,29 @@ ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 int ConverterApp::InitInstance() {
+    const CommandLineInfo info = ParseCommandLine(arguments());
+    if (!info.usageError.isEmpty()) {
+        std::fprintf(stderr, "tolvren: %s\nTry 'tolvren --help' for more information.\n",
+                     qPrintable(info.usageError));
+        return kExitUsage;
+    }
     ConverterDialog dialog(&ConvertWorker);
+    if (!info.sourceFolder.isEmpty()) {
+        dialog.SetSourceFolder(info.sourceFolder);
+    }
     // The dialog closes only when no run is left (an Exit during a run waits for the worker), so
     // nothing is running when the event loop ends and the dialog is destroyed.
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
     dialog.show();
+    if (!info.notAFolder.isEmpty()) {
+        std::fprintf(stderr, "tolvren: %s: not a folder\n", qPrintable(info.notAFolder));
+        // Started from a launcher, nobody sees stderr: the window says it as well.
+        auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
+                                    QStringLiteral("不是文件夹：%1").arg(info.notAFolder),
+                                    QMessageBox::Ok, &dialog);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
     exec();
     return 0;
 }

@@ -11,7 +11,8 @@ class ConverterApp : public QApplication {
 public:
     ConverterApp(int& argc, char** argv);
 
-    /// Shows the dialog and returns when it has closed.
+    /// Shows the dialog, on the folder the command line names, and returns the exit status when
+    /// it has closed (2 at once for a usage error).
     int InitInstance();
 };
 

@@ -50,6 +50,9 @@ public:
     /// What the last run did; read it only while no run is active.
     const RunSummary& LastRun() const { return m_summary; }
 
+    /// Takes `folder` as the source as browsing to it does: the target becomes its kmc subfolder.
+    void SetSourceFolder(const QString& folder) { ApplySourceFolder(folder); }
+
     void OnBrowseSource();
     void OnBrowseTarget();
     void OnStart();

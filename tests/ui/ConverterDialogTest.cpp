@@ -3,6 +3,7 @@
 #include "ui/ConverterDialog.h"
 
 #include "ui/AboutDialog.h"
+#include "ui/CommandLineInfo.h"
 #include "ui/TextProgressCtrl.h"
 
 #include <QAction>
@@ -224,6 +225,25 @@ private slots:
         QVERIFY(drop(dir.path()));
         QCOMPARE(Edit("1001")->text(), dir.path() + "/");
         QCOMPARE(Edit("1002")->text(), dir.path() + "/kmc");
+    }
+
+    void aFolderNamedOnTheCommandLineActsLikeBrowsing() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("a.ksc"));
+        QFile(file).open(QIODevice::WriteOnly);
+        // As a launcher (%f) or a file manager's URL hands it over.
+        for (const QString& given : {dir.path() + "/.", QUrl::fromLocalFile(dir.path()).url()}) {
+            const CommandLineInfo info = ParseCommandLine({"tolvren", given});
+            QCOMPARE(info.sourceFolder, dir.path());
+            Dialog().SetSourceFolder(info.sourceFolder);
+            QCOMPARE(Edit("1001")->text(), dir.path() + "/");
+            QCOMPARE(Edit("1002")->text(), dir.path() + "/kmc");
+        }
+        QCOMPARE(ParseCommandLine({"tolvren", "--", file}).notAFolder, file);
+        for (const char* extra : {"--bogus", "-x", "b"}) {
+            QVERIFY(!ParseCommandLine({"tolvren", dir.path(), extra}).usageError.isEmpty());
+        }
     }
 
     void startNeedsBothFolders() {

@@ -1,0 +1,43 @@
+# bash completion for tolvren-cli                          -*- shell-script -*-
+# The options are read from the program's own --help, so they follow it; only the values
+# of --format and --encoding are listed here.
+
+_tolvren_cli()
+{
+    local cur prev words cword split
+    _init_completion -s || return
+
+    case $prev in
+        -h | --help | -V | --version | -a | --author)
+            return
+            ;;
+        -f | --format)
+            COMPREPLY=($(compgen -W 'kmc xml lrc ass' -- "$cur"))
+            return
+            ;;
+        -e | --encoding)
+            COMPREPLY=($(compgen -W 'auto gbk gb18030 big5 big5-hkscs utf-8 utf-16le
+                utf-16be shift_jis euc-kr' -- "$cur"))
+            return
+            ;;
+    esac
+    $split && return
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '$(_parse_help "$1")' -- "$cur"))
+        [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+        return
+    fi
+
+    # SOURCE is a folder or one script; TARGET_DIR is a folder.
+    local args
+    _count_args "" "@(-a|--author|-f|--format|-e|--encoding)"
+    if ((args == 1)); then
+        _filedir 'ksc*'
+    else
+        _filedir -d
+    fi
+} &&
+    complete -F _tolvren_cli tolvren-cli
+
+# ex: filetype=sh
