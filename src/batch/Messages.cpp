@@ -150,6 +150,9 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                                      warning.count, warning.expected)
                        : fmt::format("{} 个时长对应 {} 个字，写出时不带逐字时间", warning.count,
                                      warning.expected);
+    case Kind::BadTime:
+        return english ? fmt::format("'{}' is no time; line left out", warning.detail)
+                       : fmt::format("“{}”不是时间，这一行未写出", warning.detail);
     case Kind::MoreDurationMismatch:
         return english ? fmt::format("{} more lines written without word timing", warning.count)
                        : fmt::format("另有 {} 行写出时不带逐字时间", warning.count);

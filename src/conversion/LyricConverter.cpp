@@ -143,6 +143,9 @@ void LyricConverter::Convert(std::string bytes, std::string_view fileName, TextS
     case OutputFormat::Xml:
         if (sink != nullptr) {
             WriteKmc(script, title, *sink);
+        } else {
+            // A check reports what would cost the word timing in any format.
+            WriteLrc(script, {title, m_strAuthor}, nullptr, warnings);
         }
         break;
     case OutputFormat::Lrc:

@@ -25,6 +25,7 @@ struct ScriptWarning {
         BareCarriageReturn,   ///< a CR without LF at `line`: lines run together there
         DurationMismatch,     ///< `count` durations for `expected` units at `line`
         MoreDurationMismatch, ///< `count` more such lines
+        BadTime,              ///< `detail` at `line` is no time: the line is left out of LRC/ASS
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})

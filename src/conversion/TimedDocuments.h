@@ -3,12 +3,41 @@
 #include "conversion/Script.h"
 #include "conversion/TextFile.h"
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 // Documents that keep the timing of every sung unit: enhanced LRC and ASS karaoke subtitles.
+// Both read a lyric statement the same way: start S and end E, the text cut into units (a "[...]"
+// group is one unit, any other character one of its own), and one duration in milliseconds per
+// unit, so that unit k starts at S plus the durations before it.
 
 namespace tolvren {
+
+/// One sung unit and when it starts and ends, in milliseconds.
+struct TimedUnit {
+    std::string text;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
+/// A lyric statement read for its timing.
+struct TimedLine {
+    std::int64_t start = 0;       ///< S
+    std::int64_t end = 0;         ///< E
+    std::string text;             ///< the whole text as shown (apostrophes undoubled, no brackets)
+    std::vector<TimedUnit> units; ///< empty when the line has no word timing
+};
+
+/// "mm:ss.fff" (or "h:mm:ss.fff", the fraction with one to three digits, minutes past 59 too) in
+/// milliseconds; empty when it is no such time.
+std::optional<std::int64_t> ParseTime(std::string_view text);
+
+/// The units of a lyric text, apostrophes already undoubled: "[I ][had ]a" gives "I ", "had ",
+/// "a"; a '[' without its ']' is a character like any other.
+std::vector<std::string> SplitUnits(std::string_view text);
 
 /// What every document names besides the lyrics.
 struct DocumentHeader {
@@ -16,8 +45,8 @@ struct DocumentHeader {
     std::string_view author; ///< who made the document
 };
 
-/// Writes the script as enhanced LRC to `sink` (when there is one); lines whose durations do not
-/// match their units are written with line timing only and noted in `warnings`.
+/// Writes the script as enhanced LRC to `sink` (when there is one), noting in `warnings` the
+/// lines written without word timing.
 void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink,
               std::vector<ScriptWarning>& warnings);
 
