@@ -103,6 +103,23 @@ private:
     std::vector<std::pair<std::string, FolderHandlePtr>> m_recent;
 };
 
+// Converts one file into a document nobody sees yet; without target folders, only checks it.
+PreparedDocument ConvertJob(const LyricConverter& converter, TargetFolders* folders, const Job& job,
+                            const std::atomic<bool>* cancel) {
+    PreparedDocument prepared;
+    if (folders == nullptr) {
+        prepared.result = converter.Check(job.source);
+        return prepared;
+    }
+    IoResult error;
+    FolderHandlePtr folder = folders->Get(job.folder, error);
+    if (!folder) {
+        prepared.result.io = error;
+        return prepared;
+    }
+    return converter.Prepare(job.source, std::move(folder), job.name, cancel);
+}
+
 // Converts the files of a run on several threads at once, each file into a document that nobody
 // sees yet; Take hands them over strictly in the order of the list, so the run puts them in place
 // and reports them in that order.
@@ -172,7 +189,8 @@ private:
                 }
                 index = m_nNext++;
             }
-            PreparedDocument document = Convert(m_jobs[index]);
+            PreparedDocument document =
+                ConvertJob(m_converter, m_pFolders, m_jobs[index], &m_bCancel);
             {
                 std::lock_guard lock(m_mutex);
                 Slot& slot = m_slots[index % m_nWindow];
@@ -181,22 +199,6 @@ private:
             }
             m_ready.notify_all();
         }
-    }
-
-    PreparedDocument Convert(const Job& job) {
-        if (m_pFolders == nullptr) {
-            PreparedDocument checked;
-            checked.result = m_converter.Check(job.source);
-            return checked;
-        }
-        IoResult error;
-        FolderHandlePtr folder = m_pFolders->Get(job.folder, error);
-        if (!folder) {
-            PreparedDocument failed;
-            failed.result.io = error;
-            return failed;
-        }
-        return m_converter.Prepare(job.source, std::move(folder), job.name, &m_bCancel);
     }
 
     const LyricConverter& m_converter;
@@ -263,6 +265,11 @@ public:
                     break;
                 }
                 PreparedDocument document = pipeline.Take(i);
+                if (m_writtenBy.contains(jobs[i].source)) {
+                    // The script was read ahead, but this run has written a document over it
+                    // since: read it as it is now, as a run file by file would.
+                    document = ConvertJob(converter, &*folders, jobs[i], nullptr);
+                }
                 Report(jobs[i], document.Commit());
                 const int done = static_cast<int>(i) + 1;
                 percentage = Percentage(done, m_summary.count);

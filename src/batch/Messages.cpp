@@ -129,12 +129,11 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                        : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD（第一个在这一行）",
                                      warning.count, warning.detail);
     case Kind::IncompleteLyric:
-        return english ? "lyric statement without its four quoted fields; not converted"
-                       : "歌词语句缺少四个带引号的字段，未能转换";
+        return english ? "lyric statement not read: it needs karaoke.add(' and four quoted fields"
+                       : "歌词语句未能读取：它需要以 karaoke.add(' 开头并有四个带引号的字段";
     case Kind::MoreIncompleteLyric:
-        return english ? fmt::format("{} more lyric statements without their four fields",
-                                     warning.count)
-                       : fmt::format("另有 {} 行歌词语句缺少字段", warning.count);
+        return english ? fmt::format("{} more lyric statements not read", warning.count)
+                       : fmt::format("另有 {} 行歌词语句未能读取", warning.count);
     case Kind::UnreadAssignment:
         return english
                    ? fmt::format("{} is not read; use {}", warning.detail, TagFor(warning.detail))

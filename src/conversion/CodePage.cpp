@@ -89,11 +89,11 @@ public:
             return AppendAsciiOnly(bytes, out);
         }
         m_counter.bytes = 0;
-        // One input byte never needs more than three UTF-8 bytes (U+FFFD or a BMP character;
-        // characters beyond it take four bytes from at least two), so the first try fits.
-        const std::size_t start = out.size();
-        out.resize(start + bytes.size() * 3 + 16);
-        char* target = out.data() + start;
+        // Room for the usual case (a double-byte character becomes three UTF-8 bytes) is
+        // reserved, not filled, so memory holds only what is written; the text goes through a
+        // small buffer that ICU fills and empties as often as it needs.
+        out.reserve(out.size() + bytes.size() + bytes.size() / 2 + 16);
+        std::array<char, 16 * 1024> buffer{};
         const char* source = bytes.data();
         std::array<UChar, 1024> pivot{};
         UChar* pivotSource = pivot.data();
@@ -101,27 +101,23 @@ public:
         bool reset = true;
         for (;;) {
             UErrorCode status = U_ZERO_ERROR;
-            ucnv_convertEx(m_pUtf8.get(), m_pSource.get(), &target, out.data() + out.size(),
+            char* target = buffer.data();
+            ucnv_convertEx(m_pUtf8.get(), m_pSource.get(), &target, buffer.data() + buffer.size(),
                            &source, bytes.data() + bytes.size(), pivot.data(), &pivotSource,
                            &pivotTarget, pivot.data() + pivot.size(), reset, true, &status);
             reset = false;
+            out.append(buffer.data(), static_cast<std::size_t>(target - buffer.data()));
             if (status == U_BUFFER_OVERFLOW_ERROR) {
-                const std::size_t written = static_cast<std::size_t>(target - out.data());
-                out.resize(out.size() * 2);
-                target = out.data() + written;
                 continue;
             }
             if (U_FAILURE(status)) {
                 // Bad input goes through the callback; anything else is a fault in the tables.
-                out.resize(static_cast<std::size_t>(target - out.data()));
                 return m_counter.bytes +
                        AppendAsciiOnly(
                            bytes.substr(static_cast<std::size_t>(source - bytes.data())), out);
             }
-            break;
+            return m_counter.bytes;
         }
-        out.resize(static_cast<std::size_t>(target - out.data()));
-        return m_counter.bytes;
     }
 
 private:
@@ -225,44 +221,43 @@ std::optional<InputEncoding> InputEncoding::FromName(std::string_view name) {
 DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
     DecodedScript decoded;
     std::string icuName;
-    std::string_view body = bytes;
-    if (body.starts_with("\xEF\xBB\xBF")) {
+    std::size_t mark = 0;
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
         icuName = "UTF-8";
-        body.remove_prefix(3);
-    } else if (body.starts_with("\xFF\xFE")) {
+        mark = 3;
+    } else if (bytes.starts_with("\xFF\xFE")) {
         icuName = "UTF-16LE";
-        body.remove_prefix(2);
-    } else if (body.starts_with("\xFE\xFF")) {
+        mark = 2;
+    } else if (bytes.starts_with("\xFE\xFF")) {
         icuName = "UTF-16BE";
-        body.remove_prefix(2);
+        mark = 2;
     } else if (encoding.IsAutomatic()) {
-        icuName = Utf16ByNulPattern(body);
-        if (icuName.empty() && HasNonAscii(body) && IsValidUtf8(body)) {
+        icuName = Utf16ByNulPattern(bytes);
+        if (icuName.empty() && HasNonAscii(bytes) && IsValidUtf8(bytes)) {
             icuName = "UTF-8";
         }
     } else {
         icuName = encoding.IcuName();
     }
+    bytes.erase(0, mark); // the mark is not part of the text
 
     Decoder& decoder = DecoderFor(icuName.empty() ? kCodePage936 : icuName);
     if (icuName.empty() || decoder.KeepsAscii()) {
         if (icuName.empty()) {
             // Read as code page 936 even though it looks like something else: say so.
-            if (!Utf16ByNulPattern(body).empty()) {
+            if (!Utf16ByNulPattern(bytes).empty()) {
                 decoded.lookalike = DecodedScript::Lookalike::Utf16;
-            } else if (HasNonAscii(body) && IsValidUtf8(body)) {
+            } else if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
                 decoded.lookalike = DecodedScript::Lookalike::Utf8;
             }
         }
-        std::string raw(body);
-        std::string().swap(bytes);
-        ApplyTextModeInput(raw);
-        decoded.invalidBytes = decoder.Append(raw, decoded.text);
+        ApplyTextModeInput(bytes);
+        decoded.invalidBytes = decoder.Append(bytes, decoded.text);
     } else {
-        decoded.invalidBytes = decoder.Append(body, decoded.text);
-        std::string().swap(bytes);
+        decoded.invalidBytes = decoder.Append(bytes, decoded.text);
         ApplyTextModeInput(decoded.text);
     }
+    std::string().swap(bytes);
     decoded.encoding = icuName.empty() ? "GBK" : icuName;
     if (decoded.invalidBytes > 0) {
         const std::size_t first = decoded.text.find(kReplacement);

@@ -323,14 +323,18 @@ void AtomicFileWriter::Flush() {
 }
 
 IoResult AtomicFileWriter::Finish() {
+    if (m_bFinished || !m_error.ok()) {
+        return m_error;
+    }
     if (m_fd < 0) {
-        return m_error.ok() ? IoResult::Failed(IoStep::WriteTarget, EBADF) : m_error;
+        return Fail(IoResult::Failed(IoStep::WriteTarget, EBADF));
     }
     Flush();
     if (!m_error.ok()) {
         return Fail(m_error);
     }
     std::string().swap(m_buffer);
+    m_bFinished = true;
     if (!m_strTempName.empty()) {
         // close can report a delayed write error (NFS, quota), so it counts like a write.
         const int fd = std::exchange(m_fd, -1);

@@ -140,6 +140,7 @@ private:
     const std::atomic<bool>* m_pCancel = nullptr;
     int m_fd = -1;
     int m_nRegistration = -1;
+    bool m_bFinished = false;
     bool m_bCommitted = false;
 };
 

@@ -1,211 +1,268 @@
-// End-to-end tests of the built tolvren-cli binary.
+// End-to-end tests of the built tolvren-cli: what a user or a script sees of it.
 
 #include "support/WorkerRun.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sstream>
-#include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
 namespace tolvren {
 namespace {
 
-using test::TestTree;
-using ::testing::HasSubstr;
-
 using test::kSong;
+using test::TestTree;
+using ::testing::AllOf;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 struct CliResult {
-    int status = -1;
+    int status = -1; ///< the exit status, or 128 + the signal that ended it
     std::string out;
     std::string err;
 
-    std::string LastOutLine() const {
-        std::string line;
-        std::istringstream lines(out);
-        for (std::string l; std::getline(lines, l);) {
-            line = l;
-        }
-        return line;
+    std::string LastLine() const {
+        const std::size_t end = out.find_last_not_of('\n');
+        const std::size_t start = out.rfind('\n', end);
+        return out.substr(start == std::string::npos ? 0 : start + 1, end - start);
     }
 };
 
-// Runs the CLI with `args`, its output captured in files of `tree`; `whileRunning` is called with
-// the child's pid before it is waited for.
+// Runs the CLI with `args` and `env` (NAME=value, ahead of the inherited variables), stdout into
+// `stdoutPath` (a file of the tree if empty); `whileRunning` gets the child before it is waited
+// for.
 CliResult RunCli(const TestTree& tree, std::vector<std::string> args,
-                 const std::function<void(pid_t)>& whileRunning = {},
-                 const std::vector<std::string>& extraEnv = {}) {
-    const std::string outPath = tree.Path(".stdout");
-    const std::string errPath = tree.Path(".stderr");
+                 std::vector<std::string> env = {}, const std::string& stdoutPath = {},
+                 const std::function<void(pid_t)>& whileRunning = {}) {
+    const std::string out = stdoutPath.empty() ? tree.Path(".stdout") : stdoutPath;
+    const std::string err = tree.Path(".stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    args.insert(args.begin(), TOLVREN_CLI_PATH);
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
     const auto pointers = [](std::vector<std::string>& texts) {
         std::vector<char*> result;
-        for (auto& t : texts) {
+        for (std::string& t : texts) {
             result.push_back(t.data());
         }
         result.push_back(nullptr);
         return result;
     };
-    args.insert(args.begin(), TOLVREN_CLI_PATH);
-    std::vector<std::string> env = extraEnv; // earlier entries win: the extra ones come first
-    for (char** e = environ; *e != nullptr; ++e) {
-        env.emplace_back(*e);
-    }
     std::vector<char*> argv = pointers(args);
     std::vector<char*> envp = pointers(env);
     pid_t pid = 0;
     CliResult result;
-    if (posix_spawn(&pid, TOLVREN_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) {
+    const int spawned =
+        posix_spawn(&pid, TOLVREN_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         return result;
     }
-    posix_spawn_file_actions_destroy(&actions);
     if (whileRunning) {
         whileRunning(pid);
     }
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = TestTree::Read(outPath);
-    result.err = TestTree::Read(errPath);
+    result.out = stdoutPath.empty() ? TestTree::Read(out) : "";
+    result.err = TestTree::Read(err);
     return result;
 }
 
-TEST(Cli, ConvertsAFolderTreeAndEndsWithTheStatusText) {
-    TestTree tree;
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 20000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+}
+
+TEST(Cli, ConvertsATreeAndSaysSoOnTheLastLine) {
+    const TestTree tree;
     tree.Write("songs/a.ksc", kSong);
     tree.Write("songs/sub/b.ksc", kSong);
-    const auto r =
-        RunCli(tree, {tree.Path("songs"), tree.Path("out"), "-a", "我", "--format", "xml"});
+    const auto r = RunCli(tree, {tree.Path("songs"), tree.Path("out"), "-a", "我", "--format=XML"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.LastOutLine(), "2/2  100% 完成");
+    EXPECT_EQ(r.out, "2/2  100% 完成\n");
     EXPECT_EQ(r.err, "");
     EXPECT_THAT(TestTree::Read(tree.Path("out/b.xml")), HasSubstr("by=\"我\""));
 }
 
-TEST(Cli, FailedFilesGoToStderrAndExitWithOne) {
-    TestTree tree;
-    tree.Write("songs/a.ksc", kSong);
-    tree.Write("songs/b.ksc", kSong);
-    tree.MakeFolder("out/b.kmc");
-    const auto r = RunCli(tree, {tree.Path("songs"), tree.Path("out")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastOutLine(), "2/2  100% 完成（1 个文件失败）");
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err; // one line
-    EXPECT_THAT(r.err, HasSubstr(tree.Path("songs/b.ksc") + ": "));
-}
-
-TEST(Cli, SameNamedSourcesGiveANoticeButSucceed) {
-    TestTree tree;
+TEST(Cli, FailuresWarningsAndNoticesGoToStderrOneLineEach) {
+    const TestTree tree;
     tree.Write("songs/x/a.ksc", kSong);
     tree.Write("songs/a.ksc", kSong);
-    const auto r = RunCli(tree, {tree.Path("songs"), tree.Path("out")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.err, HasSubstr(tree.Path("songs/x/a.ksc")));
-    EXPECT_THAT(r.err, HasSubstr(tree.Path("songs/a.ksc")));
-    const auto keep = RunCli(tree, {"--keep-tree", tree.Path("songs"), tree.Path("kept")});
-    EXPECT_EQ(keep.err, "");
-    EXPECT_TRUE(TestTree::Exists(tree.Path("kept/x/a.kmc")));
-    const auto quiet = RunCli(tree, {"-q", tree.Path("songs/x"), tree.Path("quiet")});
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.out + quiet.err, ""); // nothing printed on success
+    tree.Write("songs/b.ksc", kSong);
+    tree.Write("songs/c.ksc", "karaoke.add('1', '2', 'x');\r\n");
+    tree.MakeFolder("out/b.kmc");
+    const std::string songs = tree.Path("songs/");
+    const auto r = RunCli(tree, {songs, tree.Path("out")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.LastLine(), "4/4  100% 完成（1 个文件失败）");
+    EXPECT_EQ(r.err, songs + "a.ksc: note: overwrote " + tree.Path("out/a.kmc") +
+                         ", converted earlier from " + songs + "x/a.ksc\n" + songs +
+                         "b.ksc: cannot create target: Is a directory\n" + songs +
+                         "c.ksc:1: warning: lyric statement not read: it needs karaoke.add(' and "
+                         "four quoted fields\n");
+    const auto quiet = RunCli(tree, {"-q", songs, tree.Path("out")});
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, songs + "b.ksc: cannot create target: Is a directory\n");
+    const auto noWarnings = RunCli(tree, {"--no-warnings", songs + "c.ksc", tree.Path("out")});
+    EXPECT_EQ(noWarnings.status, 0);
+    EXPECT_EQ(noWarnings.err, "");
 }
 
-TEST(Cli, UsageErrorsExitWithTwoAndShowTheUsage) {
-    TestTree tree;
-    tree.MakeFolder("songs");
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {tree.Path("songs")},
-        {"--format", "txt", tree.Path("songs"), tree.Path("out")},
-        {"--no-such-option", tree.Path("songs"), tree.Path("out")},
-        {tree.Path("missing"), tree.Path("out")},
-        {"--author"},
+TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    ::mkfifo(tree.Path("fifo").c_str(), 0644);
+    const std::string out = tree.Path("out");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, "SOURCE is required"},
+        {{tree.Path("songs"), ""}, "no TARGET_DIR given"},
+        {{"", out}, "no SOURCE given"},
+        {{tree.Path("missing"), out}, tree.Path("missing") + ": no such file or folder"},
+        {{tree.Path("fifo"), out}, "neither a folder nor a regular file"},
+        {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass"},
+        {{"-e", "klingon", tree.Path("songs"), out}, "unknown encoding 'klingon'"},
+        {{"--no-such-option", tree.Path("songs"), out}, "--no-such-option"},
     };
-    for (const auto& args : cases) {
+    for (const auto& [args, message] : cases) {
         const auto r = RunCli(tree, args);
-        EXPECT_EQ(r.status, 2) << r.err;
-        EXPECT_THAT(r.err, HasSubstr("Usage:"));
+        EXPECT_EQ(r.status, 2) << message;
+        EXPECT_THAT(r.err, AllOf(HasSubstr(message), Not(HasSubstr("Usage")),
+                                 EndsWith("\nTry 'tolvren-cli --help' for more information.\n")));
         EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(TestTree::Exists(out)) << message;
     }
 }
 
-TEST(Cli, HelpAndVersionSucceedOnStdout) {
-    TestTree tree;
+TEST(Cli, HelpAndVersionGoToStdoutAndEndInANewline) {
+    const TestTree tree;
     const auto help = RunCli(tree, {"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, HasSubstr("--keep-tree"));
+    EXPECT_THAT(help.out, AllOf(HasSubstr("--encoding"), HasSubstr("--check"), HasSubstr("lrc"),
+                                EndsWith("\n")));
     const auto version = RunCli(tree, {"-V"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_THAT(version.out, HasSubstr("tolvren-cli "));
+    EXPECT_EQ(version.out, "tolvren-cli " TOLVREN_VERSION "\n");
 }
 
-TEST(Cli, OpenPassesTheTargetAsOneArgumentAndNeverThroughAShell) {
-    TestTree tree;
+TEST(Cli, OpenHandsTheFolderOverAsOneArgumentAndSaysWhenItCannot) {
+    const TestTree tree;
     tree.Write("songs/a.ksc", kSong);
-    const std::string bin = tree.MakeFolder("bin");
-    tree.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$#\" > \"$0.count\"\n"
-                               "printf '%s' \"$1\" > \"$0.arg\"\n");
-    ::chmod(tree.Path("bin/xdg-open").c_str(), 0755);
+    tree.Write("bin/xdg-open",
+               "#!/bin/sh\nprintf '%s' \"$#\" > \"$0.count\"\nprintf '%s' \"$1\" > \"$0.arg\"\n"
+               "echo 'opener chatter'; exit 3\n",
+               0755);
+    const std::string path = "PATH=" + tree.Path("bin") + ":" + std::getenv("PATH");
     const std::string target = tree.Path("out $(touch pwned); \"q\" 'x' `touch pwned2` -n");
-    const std::string path = "PATH=" + bin + ":" + std::getenv("PATH");
-    const auto r = RunCli(tree, {"--open", tree.Path("songs"), target}, {}, {path});
-    EXPECT_EQ(r.status, 0) << r.err;
-    for (int i = 0; i < 500 && !TestTree::Exists(tree.Path("bin/xdg-open.arg")); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto r = RunCli(tree, {"--open", tree.Path("songs"), target}, {path, "DISPLAY=:99"});
     EXPECT_EQ(TestTree::Read(tree.Path("bin/xdg-open.count")), "1");
     EXPECT_EQ(TestTree::Read(tree.Path("bin/xdg-open.arg")), target);
-    EXPECT_FALSE(TestTree::Exists("pwned"));
-    EXPECT_FALSE(TestTree::Exists("pwned2"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1/1  100% 完成\n"); // and not a word of the opener's
+    EXPECT_EQ(r.err, target + ": cannot open folder: xdg-open failed with exit status 3\n");
     EXPECT_FALSE(TestTree::Exists(tree.Path("pwned")));
+
+    const auto headless = RunCli(tree, {"-q", "--open", tree.Path("songs"), target},
+                                 {path, "DISPLAY=", "WAYLAND_DISPLAY="});
+    EXPECT_EQ(headless.status, 1);
+    EXPECT_EQ(headless.err, target + ": cannot open folder: no display\n");
 }
 
-TEST(Cli, InterruptStopsAfterTheCurrentFileWithStatus130) {
-    TestTree tree;
-    constexpr int kFiles = 4000;
-    for (int i = 0; i < kFiles; ++i) {
+TEST(Cli, StopSignalsEndTheRunAfterTheCurrentFileAndAKillLeavesNoHalfDocument) {
+    const TestTree tree;
+    for (int i = 0; i < 4000; ++i) {
         tree.Write("songs/" + std::to_string(i) + ".ksc", kSong);
     }
-    const auto r = RunCli(tree, {tree.Path("songs"), tree.Path("out")}, [&](pid_t pid) {
-        // Wait for the first document, then interrupt.
-        for (int i = 0; i < 20000 && !TestTree::Exists(tree.Path("out/0.kmc")); ++i) {
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string out = tree.Path("out" + std::to_string(signal));
+        const auto r = RunCli(tree, {tree.Path("songs"), out}, {}, "", [&](pid_t pid) {
+            WaitFor([&] { return TestTree::Exists(out + "/0.kmc"); });
+            kill(pid, signal);
+        });
+        ASSERT_EQ(r.status, 128 + signal) << r.out;
+        EXPECT_THAT(r.LastLine(), EndsWith("停止"));
+        // "N/4000  P% 停止": N - 1 documents, every one complete, nothing else.
+        const std::vector<std::string> names = tree.Names("out" + std::to_string(signal));
+        EXPECT_EQ(static_cast<int>(names.size()), std::stoi(r.LastLine()) - 1);
+        for (const std::string& name : names) {
+            EXPECT_EQ(TestTree::Read(out + "/" + name), TestTree::Read(out + "/0.kmc")) << name;
         }
-        kill(pid, SIGINT);
-    });
-    ASSERT_EQ(r.status, 130) << r.out;
-    EXPECT_THAT(r.LastOutLine(), ::testing::EndsWith("停止"));
-    // "N/4000  P% 停止": N - 1 documents were written, none half-way.
-    const int next = std::stoi(r.LastOutLine());
-    int written = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(tree.Path("out"))) {
-        EXPECT_EQ(entry.path().extension(), ".kmc") << entry.path();
-        ++written;
     }
-    EXPECT_EQ(written, next - 1);
-    EXPECT_LT(written, kFiles);
+
+    {
+        std::string huge = kSong;
+        while (huge.size() < 128u * 1024 * 1024) {
+            huge += huge;
+        }
+        tree.Write("huge/song.ksc", huge);
+    }
+    const auto killed =
+        RunCli(tree, {tree.Path("huge"), tree.Path("killed")}, {}, "", [&](pid_t pid) {
+            WaitFor([&] { return TestTree::Exists(tree.Path("killed")); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            kill(pid, SIGKILL);
+        });
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    EXPECT_THAT(tree.Names("killed"), ::testing::IsEmpty());
+}
+
+TEST(Cli, AStatusThatCannotBeWrittenIsAnError) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    const auto r = RunCli(tree, {tree.Path("songs"), tree.Path("out")}, {}, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tolvren-cli: write error: No space left on device\n");
+}
+
+TEST(Cli, CheckReportsWithoutWritingAnything) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    const auto clean = RunCli(tree, {"--check", tree.Path("songs")});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "1 个文件已检查，0 个有警告\n");
+    tree.Write("songs/b.ksc", "\xEF\xBB\xBFkaraoke.add('0:01', '0:02', '[a][b]', '5');\r\n");
+    const auto warned =
+        RunCli(tree, {"--check", "-f", "lrc", tree.Path("songs"), tree.Path("out")});
+    EXPECT_EQ(warned.status, 1);
+    EXPECT_EQ(warned.err,
+              tree.Path("songs/b.ksc") +
+                  ":1: warning: 1 durations for 2 units; written without word timing\n");
+    EXPECT_EQ(warned.LastLine(), "2 个文件已检查，1 个有警告");
+    EXPECT_FALSE(TestTree::Exists(tree.Path("out")));
+}
+
+TEST(Cli, TextsTravelInTheTerminalsEncoding) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    const std::string locales = tree.MakeFolder("locales");
+    ASSERT_EQ(std::system(("localedef -i zh_CN -f GBK " + locales + "/zh_CN.GBK").c_str()), 0);
+    const std::vector<std::string> gbk = {"LOCPATH=" + locales, "LC_ALL=zh_CN.GBK"};
+    const auto r =
+        RunCli(tree, {"-a", "\xD5\xC5\xC8\xFD", tree.Path("songs"), tree.Path("out")}, gbk);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1/1  100% \xCD\xEA\xB3\xC9\n"); // 完成 in GBK
+    EXPECT_THAT(TestTree::Read(tree.Path("out/a.kmc")), HasSubstr("by=\"张三\""));
+    const auto bad = RunCli(tree, {"-a", "\xD5", tree.Path("songs"), tree.Path("out")}, gbk);
+    EXPECT_EQ(bad.status, 2);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 #pragma once
 
 // One run of the real worker over a fresh tree: sources under src/, documents into out/, every
-// call to the front end recorded.
+// call to the front end recorded as one line.
 
 #include "batch/RunState.h"
-#include "support/RecordingFrontEnd.h"
 #include "support/TestTree.h"
 
 #include <filesystem>
@@ -19,16 +18,68 @@ namespace tolvren::test {
 inline const std::string kSong = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Song');\r\n"
                                  "karaoke.add('00:01.000', '00:02.000', 'la', '500,500');\r\n";
 
+/// Records what the worker asks and shows: "format?", "scan", "progress 1/3  33% @33",
+/// "failed PATH", "warning PATH", "overwritten PATH", "folder PATH", "finished TEXT", "open?",
+/// "open FOLDER", "close". Scan reports are recorded once however many come.
+class RecordingFrontEnd : public RunFrontEnd {
+public:
+    OutputFormat format = OutputFormat::Kmc;
+    bool openTarget = false;
+    std::vector<std::string> calls;
+    std::function<void(const std::string&)> onCall;
+
+    OutputFormat AskFormat() override { return Record("format?"), format; }
+    bool IsOpenTargetChecked() override { return Record("open?"), openTarget; }
+    void ShowScan(int, int) override {
+        if (calls.empty() || calls.back() != "scan") {
+            Record("scan");
+        }
+    }
+    void ShowProgress(const RunProgress& p) override {
+        Record("progress " + p.text + "@" + std::to_string(p.percentage));
+    }
+    void ReportProblem(const RunProblem& p) override {
+        static const char* const kinds[] = {"failed ", "overwritten ", "warning ", "folder ",
+                                            "target "};
+        Record(kinds[static_cast<int>(p.kind)] + p.path);
+    }
+    void ShowFinished(const RunSummary& s) override { Record("finished " + s.finalText); }
+    void OpenFolder(const std::string& folder) override { Record("open " + folder); }
+    void CloseAfterRun() override { Record("close"); }
+
+    /// The texts the bar showed: each file's, then the final one.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const std::string& call : calls) {
+            if (call.starts_with("progress ")) {
+                texts.push_back(call.substr(9, call.rfind('@') - 9));
+            } else if (call.starts_with("finished ")) {
+                texts.push_back(call.substr(9));
+            }
+        }
+        return texts;
+    }
+
+private:
+    void Record(const std::string& call) {
+        calls.push_back(call);
+        if (onCall) {
+            onCall(call);
+        }
+    }
+};
+
 struct WorkerRun {
     TestTree tree;
     RecordingFrontEnd frontEnd;
-    RunState run;
+    RunRequest request;
+    RunControl control;
+    RunSummary summary;
 
     WorkerRun() {
-        run.m_strSourceDir = tree.Path("src");
-        run.m_strTargetDir = tree.Path("out");
-        run.m_strAuthor = "作者";
-        run.m_pFrontEnd = &frontEnd;
+        request.sourceDir = tree.Path("src");
+        request.targetDir = tree.Path("out");
+        request.author = "作者";
     }
     /// src/1000.ksc, src/1001.ksc, ...
     void AddSongs(int n) {
@@ -41,34 +92,38 @@ struct WorkerRun {
             tree.Write(std::string("src/") + name, kSong);
         }
     }
-    void Start() {
-        run.PrepareStart();
-        ConvertWorker(run);
+    const RunSummary& Start() {
+        control.Start();
+        summary = ConvertWorker(request, control, frontEnd);
+        return summary;
     }
-    /// Acts once the worker shows the progress text `text` (between two files).
-    void OnText(const std::string& text, std::function<void()> act) {
-        frontEnd.onCall = [text, act](const std::string& call) {
-            if (call == "text " + text) {
+    /// Acts when the front end is shown `call` (e.g. "progress 3/10  30% @30").
+    void On(const std::string& call, std::function<void()> act) {
+        frontEnd.onCall = [call, act](const std::string& seen) {
+            if (seen == call) {
                 act();
             }
         };
     }
     std::vector<std::string> FailedPaths() const {
         std::vector<std::string> paths;
-        for (const auto& p : run.m_problems) {
-            if (p.kind == RunProblem::Kind::Failed && !p.reason.empty()) {
+        for (const RunProblem& p : summary.problems) {
+            if (p.kind == RunProblem::Kind::Failed) {
                 paths.push_back(p.path);
             }
         }
         return paths;
     }
-    /// Dot names in the target folder: what a document write may have left behind half-way.
-    std::vector<std::string> Leftovers() const {
+    /// The documents in out/ (names), and apart from them what a write may have left behind.
+    std::vector<std::string> Documents() const { return Names(false); }
+    std::vector<std::string> Leftovers() const { return Names(true); }
+
+private:
+    std::vector<std::string> Names(bool hidden) const {
         std::vector<std::string> names;
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(run.m_strTargetDir, ec)) {
-            if (e.path().filename().string().rfind('.', 0) == 0) {
-                names.push_back(e.path().filename());
+        for (const std::string& name : tree.Names("out")) {
+            if (name.starts_with('.') == hidden) {
+                names.push_back(name);
             }
         }
         return names;

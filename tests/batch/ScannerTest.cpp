@@ -1,0 +1,146 @@
+#include "batch/FileScanner.h"
+#include "support/Child.h"
+#include "support/TestTree.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace tolvren {
+namespace {
+
+using test::TestTree;
+using ::testing::ElementsAre;
+
+// The worker's criteria: names that contain ".ksc", with any of its attributes.
+ScanOptions WorkerOptions(const std::string& folder) {
+    ScanOptions options;
+    options.baseFolder = folder;
+    options.fileMask = "**.ksc*";
+    options.includeSubfolders = 1;
+    options.flags = SCAN_BY_ATTRIBUTES;
+    options.attributes = KSC_ATTRIBUTE_MASK;
+    return options;
+}
+
+std::vector<std::string> Scan(const TestTree& tree, const ScanHooks& hooks = {}) {
+    FileScanner scanner;
+    ScanOptions options = WorkerOptions(tree.Path("base"));
+    scanner.Scan(options, hooks);
+    std::vector<std::string> found;
+    for (int i = 0; i < scanner.GetCount(); ++i) {
+        found.push_back(scanner.PathAt(i).substr(tree.Path("base/").size()));
+    }
+    return found;
+}
+
+TEST(FileScanner, SubfoldersFirstDepthFirstAndNeverAFolder) {
+    const TestTree tree;
+    for (const char* name : {"base/a.ksc", "base/sub/b.ksc", "base/sub/deep/c.ksc", "base/z/d.ksc",
+                             "base/song.KSC.bak", "base/.hidden/e.kscx", "base/ksc.txt",
+                             "base/songksc", "base/歌词.ksc/f.ksc"}) {
+        tree.Write(name);
+    }
+    ::chmod(tree.Path("base/歌词.ksc").c_str(), 0555);
+    EXPECT_THAT(Scan(tree), ElementsAre(".hidden/e.kscx", "sub/deep/c.ksc", "sub/b.ksc", "z/d.ksc",
+                                        "歌词.ksc/f.ksc", "a.ksc", "song.KSC.bak"));
+}
+
+TEST(FileScanner, EveryFolderAndFileOnceHoweverManyLinksLeadThere) {
+    const TestTree tree;
+    tree.Write("albums/one/song.ksc");
+    tree.MakeFolder("base");
+    tree.Link("../albums/one", "base/a");
+    tree.Link("../albums/one", "base/b");
+    tree.Link("../albums/one/song.ksc", "base/c.ksc");
+    tree.Link("..", "base/a-loop-up");
+    // A web of links: two ways into each of twenty levels is a million paths to one song.
+    for (int level = 0; level < 20; ++level) {
+        const std::string folder = "base/web/l" + std::to_string(level);
+        tree.MakeFolder(folder);
+        tree.Link("../l" + std::to_string(level + 1), folder + "/x");
+        tree.Link("../l" + std::to_string(level + 1), folder + "/y");
+    }
+    tree.Write("base/web/l20/deep.ksc");
+    const auto found = test::RunInChild([&] { return Scan(tree).size() == 2 ? 0 : 1; }, 30);
+    EXPECT_EQ(found.signal, 0) << "the walk did not end";
+    EXPECT_EQ(found.exitCode, 0);
+    EXPECT_THAT(Scan(tree), ElementsAre("a/song.ksc", "web/l0/x/x/x/x/x/x/x/x/x/x/x/x/x/x/x/x/x/x/"
+                                                      "x/x/deep.ksc"));
+}
+
+TEST(FileScanner, ReportsFoldersItCannotReadAndGoesOn) {
+    const TestTree tree;
+    tree.Write("base/locked/a.ksc");
+    tree.Write("base/b.ksc");
+    ::chmod(tree.Root().c_str(), 0755);
+    ::chmod(tree.Path("base/locked").c_str(), 0); // locked for anyone but root
+    const auto outcome = test::RunInChild([&] {
+        if (geteuid() == 0 && !test::BecomeNobody()) {
+            return 99;
+        }
+        std::vector<std::string> unreadable;
+        ScanHooks hooks;
+        hooks.unreadable = [&](const std::string& folder, int error) {
+            unreadable.push_back(folder + (error == EACCES ? ": EACCES" : ": other"));
+        };
+        const bool right = Scan(tree, hooks) == std::vector<std::string>{"b.ksc"} &&
+                           unreadable == std::vector{tree.Path("base/locked") + ": EACCES"};
+        return right ? 0 : 1;
+    });
+    EXPECT_EQ(outcome.exitCode, 0);
+}
+
+TEST(FileScanner, StopsWhenAskedAndLeavesOutWhatItIsToldTo) {
+    const TestTree tree;
+    tree.Write("base/a/1.ksc");
+    tree.Write("base/out/1.ksc.kmc");
+    tree.Write("base/out/.1.ksc.kmc.tolvren-tmp-Ab12Cd"); // a writer's temporary
+    tree.Write("base/z.ksc");
+    int folders = 0;
+    ScanHooks hooks;
+    hooks.shouldStop = [&] { return ++folders > 2; };
+    FileScanner scanner;
+    ScanOptions options = WorkerOptions(tree.Path("base"));
+    scanner.Scan(options, hooks);
+    EXPECT_TRUE(scanner.WasStopped());
+
+    ScanHooks skip;
+    ASSERT_TRUE(GetIdentity(tree.Path("base/out"), skip.skipFolders.emplace_back()));
+    EXPECT_THAT(Scan(tree, skip), ElementsAre("a/1.ksc", "z.ksc"));
+    tree.Write("base/out/.x.ksc.tolvren-tmp-Ab12Cd");
+    EXPECT_THAT(Scan(tree), ElementsAre("a/1.ksc", "out/1.ksc.kmc", "z.ksc"));
+}
+
+TEST(FileScanner, CriteriaTheWorkerDoesNotUse) {
+    const TestTree tree;
+    tree.Write("base/empty.ksc", "");
+    tree.Write("base/full.ksc", std::string("karaoke.ADD(\0'x", 15), 0444);
+    struct Case {
+        std::uint32_t flags;
+        std::uint32_t attributes;
+        std::string text;
+        std::vector<std::string> found;
+    };
+    for (const Case& c :
+         {Case{SCAN_BY_SIZE, 0, "", {"empty.ksc"}},
+          Case{SCAN_BY_ATTRIBUTES, FILE_ATTR_READONLY, "", {"full.ksc"}},
+          Case{SCAN_BY_TEXT, 0, "add('", {"full.ksc"}}, Case{SCAN_BY_MODIFIED, 0, "", {}}}) {
+        FileScanner scanner;
+        ScanOptions options = WorkerOptions(tree.Path("base"));
+        options.flags = c.flags;
+        options.attributes = c.attributes;
+        options.containingText = c.text;
+        options.modifiedFrom = options.modifiedTo = 1; // long before the files were written
+        scanner.Scan(options);
+        scanner.Scan(options); // a second scan adds to the first
+        std::vector<std::string> found;
+        for (int i = 0; i < scanner.GetCount(); i += 2) {
+            found.push_back(scanner.GetAt(i).GetNameExt());
+        }
+        EXPECT_EQ(found, c.found) << c.flags;
+        EXPECT_EQ(scanner.GetAt(scanner.GetCount()).GetPath(), "");
+    }
+}
+
+} // namespace
+} // namespace tolvren

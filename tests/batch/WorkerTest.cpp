@@ -1,0 +1,222 @@
+// The run as the worker carries it out, seen through a front end that records every call.
+
+#include "files/DirectorySearch.h"
+#include "support/WorkerRun.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace tolvren {
+namespace {
+
+using test::kSong;
+using test::TestTree;
+using test::WorkerRun;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST(ConvertWorker, ShowsEachFileInOrderThenTheEnd) {
+    WorkerRun w;
+    w.AddSongs(3);
+    w.frontEnd.openTarget = true;
+    w.Start();
+    EXPECT_THAT(w.frontEnd.calls,
+                ElementsAre("format?", "scan", "progress 1/3  33% @33", "progress 2/3  66% @66",
+                            "progress 3/3  100% @100", "finished 3/3  100% 完成", "open?",
+                            "open " + w.request.targetDir));
+    EXPECT_THAT(w.Documents(), ElementsAre("1000.kmc", "1001.kmc", "1002.kmc"));
+    EXPECT_FALSE(w.control.m_bRunning);
+}
+
+TEST(ConvertWorker, PercentagesAreTheQuotientTimesAHundredTruncated) {
+    WorkerRun w;
+    w.AddSongs(100);
+    w.Start();
+    const auto texts = w.frontEnd.Texts();
+    ASSERT_EQ(texts.size(), 101u);
+    EXPECT_EQ(texts[28], "29/100  28% ");
+    EXPECT_EQ(texts[56], "57/100  56% ");
+    EXPECT_EQ(texts[57], "58/100  57% ");
+    EXPECT_EQ(texts[100], "100/100  100% 完成");
+}
+
+enum class Interruption { Stop, Exit };
+
+TEST(ConvertWorker, StopAndExitEndTheRunAfterTheCurrentFileLeavingOnlyItsDocuments) {
+    for (const Interruption how : {Interruption::Stop, Interruption::Exit}) {
+        WorkerRun w;
+        w.AddSongs(10);
+        w.On("progress 3/10  30% @30", [&] {
+            (how == Interruption::Stop ? w.control.m_bRunning : w.control.m_bExitRequested) =
+                how == Interruption::Exit;
+        });
+        w.Start();
+        EXPECT_EQ(w.frontEnd.Texts().back(), "4/10  30% 停止");
+        EXPECT_TRUE(w.summary.stopped);
+        EXPECT_THAT(w.Documents(), ElementsAre("1000.kmc", "1001.kmc", "1002.kmc"));
+        EXPECT_THAT(w.Leftovers(), IsEmpty());
+        EXPECT_EQ(w.frontEnd.calls.back(), how == Interruption::Exit ? "close" : "open?");
+    }
+    WorkerRun last; // a stop during the last file comes too late
+    last.AddSongs(10);
+    last.On("progress 10/10  100% @100", [&] { last.control.m_bRunning = false; });
+    last.Start();
+    EXPECT_EQ(last.frontEnd.Texts().back(), "10/10  100% 完成");
+}
+
+TEST(ConvertWorker, StopDuringTheScanWritesNothing) {
+    WorkerRun w;
+    w.AddSongs(10);
+    w.On("format?", [&] { w.control.m_bRunning = false; });
+    w.Start();
+    EXPECT_EQ(w.frontEnd.Texts().back(), "0/0  0% 停止");
+    EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
+}
+
+TEST(ConvertWorker, NothingFoundCreatesNoTargetButStillOpensIt) {
+    WorkerRun w;
+    w.tree.Write("src/readme.txt", "no scripts here");
+    w.frontEnd.openTarget = true;
+    w.Start();
+    EXPECT_THAT(w.frontEnd.calls, ElementsAre("format?", "scan", "finished 0/0  0% 完成", "open?",
+                                              "open " + w.request.targetDir));
+    EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
+}
+
+TEST(ConvertWorker, DocumentNamesDropTheLastThreeBytesOfTheName) {
+    struct Case {
+        std::string source;
+        OutputFormat format;
+        std::string target;
+    };
+    for (const Case& c :
+         {Case{"Song.ksc", OutputFormat::Kmc, "Song.kmc"},
+          Case{"SONG.KSC", OutputFormat::Kmc, "SONG.kmc"},
+          Case{"a.ksc.bak", OutputFormat::Kmc, "a.ksc.kmc"},
+          Case{"b.kscx", OutputFormat::Kmc, "b.kkmc"}, Case{".ksc", OutputFormat::Kmc, ".kmc"},
+          Case{"Song.ksc", OutputFormat::Xml, "Song.xml"},
+          Case{"Song.ksc", OutputFormat::Lrc, "Song.lrc"},
+          Case{"Song.ksc", OutputFormat::Ass, "Song.ass"}}) {
+        WorkerRun w;
+        w.tree.Write("src/" + c.source, kSong);
+        w.frontEnd.format = c.format;
+        w.request.targetDir += "/"; // a target ending in a separator works the same
+        w.Start();
+        EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/" + c.target))) << c.source;
+        EXPECT_EQ(w.summary.failed, 0) << c.source;
+    }
+}
+
+TEST(ConvertWorker, SameNamedSourcesGiveANoticeAndTheLaterOneWinsUnlessTheTreeIsKept) {
+    WorkerRun w;
+    w.tree.Write("src/a/song.ksc", "karaoke.tag('\xB8\xE8\xC3\xFB', 'A');\r\n");
+    w.tree.Write("src/song.ksc", "karaoke.tag('\xB8\xE8\xC3\xFB', 'TOP');\r\n");
+    w.Start();
+    ASSERT_EQ(w.summary.problems.size(), 3u); // two scripts without lyric lines, one notice
+    const RunProblem& notice = w.summary.problems[2];
+    EXPECT_EQ(notice.kind, RunProblem::Kind::Overwritten);
+    EXPECT_EQ(notice.path, w.tree.Path("src/song.ksc"));
+    EXPECT_EQ(notice.otherPath, w.tree.Path("src/a/song.ksc"));
+    EXPECT_THAT(TestTree::Read(w.tree.Path("out/song.kmc")), ::testing::HasSubstr("ti=\"TOP\""));
+    EXPECT_EQ(w.frontEnd.Texts().back(), "2/2  100% 完成");
+
+    WorkerRun kept;
+    kept.tree.Write("src/a/b/song.ksc", kSong);
+    kept.tree.Write("src/song.ksc", kSong);
+    kept.request.keepTree = true;
+    kept.Start();
+    EXPECT_THAT(kept.summary.problems, IsEmpty());
+    EXPECT_TRUE(TestTree::Exists(kept.tree.Path("out/a/b/song.kmc")));
+    EXPECT_TRUE(TestTree::Exists(kept.tree.Path("out/song.kmc")));
+}
+
+TEST(ConvertWorker, OneFileAsSourceIsARunOfOne) {
+    WorkerRun w;
+    w.request.sourceDir = w.tree.Write("elsewhere/one.ksc", kSong);
+    w.Start();
+    EXPECT_THAT(w.frontEnd.Texts(), ElementsAre("1/1  100% ", "1/1  100% 完成"));
+    EXPECT_THAT(w.Documents(), ElementsAre("one.kmc"));
+}
+
+TEST(ConvertWorker, RerunsIntoOrInsideTheSourceNeverTouchASource) {
+    for (const std::string target : {"src", "src/kmc"}) {
+        SCOPED_TRACE(target);
+        WorkerRun w;
+        w.Songs({"1.ksc", "情歌.ksc.bak"}); // a backup gives 情歌.ksc.kmc, a name with ".ksc"
+        w.request.targetDir = w.tree.Path(target);
+        w.Start();
+        w.Start();
+        EXPECT_EQ(w.frontEnd.Texts().back(),
+                  target == "src" ? "3/3  100% 完成（1 个文件失败）" : "2/2  100% 完成");
+        EXPECT_EQ(TestTree::Read(w.tree.Path("src/1.ksc")), kSong);
+        EXPECT_EQ(TestTree::Read(w.tree.Path("src/情歌.ksc.bak")), kSong);
+    }
+}
+
+TEST(ConvertWorker, FailuresAndWarningsAreReportedInOrderAndTheRunGoesOn) {
+    WorkerRun w;
+    w.Songs({"a.ksc", "c.ksc"});
+    w.tree.Write("src/b.ksc", "no statements");
+    w.tree.MakeFolder("out/a.kmc");
+    w.Start();
+    EXPECT_THAT(w.frontEnd.calls,
+                ElementsAre("format?", "scan", "failed " + w.tree.Path("src/a.ksc"),
+                            "progress 1/3  33% @33", "warning " + w.tree.Path("src/b.ksc"),
+                            "progress 2/3  66% @66", "progress 3/3  100% @100",
+                            "finished 3/3  100% 完成（1 个文件失败）", "open?"));
+    EXPECT_EQ(w.summary.failed, 1);
+    EXPECT_EQ(w.summary.warned, 1);
+}
+
+TEST(ConvertWorker, ATargetFolderThatCannotBeCreatedIsReportedOnceForAllFiles) {
+    WorkerRun w;
+    w.AddSongs(3);
+    w.request.targetDir = w.tree.Path("no/parent/out");
+    w.Start();
+    EXPECT_THAT(w.summary.problems, ::testing::SizeIs(1));
+    EXPECT_EQ(w.summary.problems[0].kind, RunProblem::Kind::TargetFolder);
+    EXPECT_EQ(w.summary.problems[0].io, IoResult::Failed(IoStep::CreateFolder, ENOENT));
+    EXPECT_EQ(w.frontEnd.Texts().back(), "3/3  100% 完成（3 个文件失败）");
+    EXPECT_FALSE(TestTree::Exists(w.tree.Path("no")));
+}
+
+TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
+    WorkerRun w;
+    w.Songs({"a.ksc"});
+    w.tree.Write("src/b.ksc", "");
+    w.request.checkOnly = true;
+    w.frontEnd.openTarget = true;
+    w.Start();
+    EXPECT_THAT(w.frontEnd.calls,
+                ElementsAre("format?", "scan", "progress 1/2  50% @50",
+                            "warning " + w.tree.Path("src/b.ksc"), "progress 2/2  100% @100",
+                            "finished 2 个文件已检查，1 个有警告"));
+    EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
+}
+
+TEST(ValidateRequest, RefusesWhatCannotBeARun) {
+    const TestTree tree;
+    ::mkfifo(tree.Path("fifo").c_str(), 0644);
+    struct Case {
+        std::string source, target;
+        bool check;
+        RequestError expected;
+    };
+    for (const Case& c :
+         {Case{"", "out", false, RequestError::NoSource},
+          Case{tree.Root(), "", false, RequestError::NoTarget},
+          Case{tree.Root(), "", true, RequestError::None},
+          Case{tree.Path("missing"), "out", false, RequestError::SourceMissing},
+          Case{tree.Path("fifo"), "out", false, RequestError::SourceNotAFileOrFolder},
+          Case{tree.Write("one.ksc"), "out", false, RequestError::None}}) {
+        RunRequest request;
+        request.sourceDir = c.source;
+        request.targetDir = c.target;
+        request.checkOnly = c.check;
+        EXPECT_EQ(ValidateRequest(request).problem, c.expected) << c.source;
+    }
+}
+
+} // namespace
+} // namespace tolvren
