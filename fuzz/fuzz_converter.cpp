@@ -1,7 +1,9 @@
-// Whole scripts through ConvertFile: any bytes must give a complete, well-formed document (or a
-// clear failure), never a crash, a hang or a stray temporary file.
+// Whole scripts through ConvertFile, in every output format and with every way of choosing the
+// encoding: any bytes must give a complete, well-formed document (or a clear failure), never a
+// crash, a hang or a stray temporary file. The first byte picks the format and the encoding.
 #include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
+#include "conversion/TimedDocuments.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +26,7 @@ struct ScratchFolder {
     }
     ~ScratchFolder() {
         std::remove((path + "/song.ksc").c_str());
-        std::remove((path + "/song.kmc").c_str());
+        std::remove((path + "/song.doc").c_str());
         rmdir(path.c_str());
     }
 };
@@ -38,8 +40,8 @@ int EntryCount(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
     int count = 0;
     while (const dirent* entry = readdir(dir)) {
-        count += entry->d_name[0] == '.' && entry->d_name[1] != '.' && entry->d_name[1] != '\0';
-        count += entry->d_name[0] != '.';
+        const std::string name = entry->d_name;
+        count += name != "." && name != "..";
     }
     closedir(dir);
     return count;
@@ -50,44 +52,62 @@ std::string Contents(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    using tolvren::OutputFormat;
+    static const OutputFormat formats[] = {OutputFormat::Kmc, OutputFormat::Xml, OutputFormat::Lrc,
+                                           OutputFormat::Ass};
+    static const char* const encodings[] = {"gbk", "auto", "utf-8", "big5"};
+    const OutputFormat format = formats[data[0] % 4];
+    const std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string source = WorkFolder() + "/song.ksc";
-    const std::string target = WorkFolder() + "/song.kmc";
-    const std::string script(reinterpret_cast<const char*>(data), size);
+    const std::string target = WorkFolder() + "/song.doc";
     {
         std::ofstream out(source, std::ios::binary | std::ios::trunc);
         out << script;
     }
 
-    static const tolvren::LyricConverter converter("fuzz & <author>");
+    const tolvren::LyricConverter converter(
+        "fuzz & <author>", format, *tolvren::InputEncoding::FromName(encodings[data[0] / 4 % 4]));
     const tolvren::ConvertResult result = converter.ConvertFile(source, target);
     if (!result.ok()) {
-        std::fprintf(stderr, "conversion failed: %s\n", result.reason.c_str());
+        std::fprintf(stderr, "conversion failed: step %d error %d\n",
+                     static_cast<int>(result.io.step), result.io.error);
         std::abort();
     }
     const std::string document = Contents(target);
-    if (document != converter.ConvertText(script, "song.ksc")) {
-        std::abort(); // the file and the in-memory path must agree byte for byte
-    }
+    Check(document == converter.ConvertText(script, "song.ksc")); // file and memory agree
+    Check(EntryCount(WorkFolder()) == 2);                         // no temporary left behind
 
-    const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<kmc ";
-    const std::string_view tail = "</kmc>\r\n";
-    if (!document.starts_with(head) || !document.ends_with(tail)) {
-        std::abort();
+    Check(document.starts_with("\xEF\xBB\xBF"));
+    if (format == OutputFormat::Kmc || format == OutputFormat::Xml) {
+        Check(document.starts_with(
+            "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<kmc "));
+        Check(document.ends_with("</kmc>\r\n"));
     }
     for (std::size_t i = document.find('\n'); i != std::string::npos;
          i = document.find('\n', i + 1)) {
-        if (i == 0 || document[i - 1] != '\r') {
-            std::abort(); // every line feed reaches the disk as CR LF
-        }
+        Check(i > 0 && document[i - 1] == '\r'); // every line feed reaches the disk as CR LF
     }
-    if (!tolvren::IsValidUtf8(document) || document.find('\0') != std::string::npos) {
-        std::abort();
+    Check(tolvren::IsValidUtf8(document) && document.find('\0') == std::string::npos);
+
+    // The table of code page 936 pairs decodes exactly as ICU does.
+    Check(tolvren::ToUtf8(script) == tolvren::ToUtf8ThroughIcu(script));
+    std::size_t unitBytes = 0;
+    for (const std::string& unit : tolvren::SplitUnits(script)) {
+        unitBytes += unit.size();
     }
-    if (EntryCount(WorkFolder()) != 2) {
-        std::abort(); // no temporary left behind
-    }
+    Check(unitBytes <= script.size());
+    (void)tolvren::ParseTime(script);
     return 0;
 }

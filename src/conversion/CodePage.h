@@ -54,6 +54,9 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding);
 /// The UTF-8 form of the GBK text `gbk`; bytes that are not valid GBK become U+FFFD.
 std::string ToUtf8(std::string_view gbk);
 
+/// The same through ICU alone, without the table of pairs that makes ToUtf8 fast; for tests.
+std::string ToUtf8ThroughIcu(std::string_view gbk);
+
 /// True when `bytes` is well-formed UTF-8 (no overlongs, surrogates or values past U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
 
