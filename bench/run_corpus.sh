@@ -1,43 +1,60 @@
 #!/usr/bin/env bash
-# Whole-run benchmark: a seeded corpus of realistic songs converted by `tolvren-cli -q`, beside a
-# plain copy of the same files into one flat folder, in the same run. Prints the median wall time
-# of each, the ratio and the CLI's peak memory.
-#   bench/run_corpus.sh [FILES=10000] [RUNS=5]
+# Whole-run benchmark: a seeded corpus of realistic songs converted by `tolvren-cli -q` beside a
+# plain copy of the same files into one flat folder, in the same run and in ABBA order (CLI, copy,
+# copy, CLI) so that a drift of the machine weighs on both alike. Prints the median of each, the
+# ratio, the LRC and ASS runs and the CLI's peak memory.
+#   bench/run_corpus.sh [FILES=10000] [ROUNDS=3]
+#   TMPDIR=/dev/shm bench/run_corpus.sh          on tmpfs, the stable figure on a shared machine
+#   BASELINE_CLI=/path/to/tolvren-cli bench/...  also times another build, in the same order
 set -euo pipefail
 cd "$(dirname "$0")/.."
 files=${1:-10000}
-runs=${2:-5}
+rounds=${2:-3}
 
 ./scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)" --target tolvren-cli make_corpus >/dev/null
+cli=$PWD/build/bench/src/cli/tolvren-cli
 
 source bench/common.sh
 scratch_folder bench
 ./build/bench/bench/make_corpus "$work/corpus" "$files" 100 2026
-echo "corpus: $files songs, $(du -sh "$work/corpus" | cut -f1), $(find "$work/corpus" -type d | wc -l) folders"
+echo "corpus: $files songs, $(du -sh "$work/corpus" | cut -f1), $(find "$work/corpus" -type d | wc -l) folders, in $(df --output=fstype "$work" | tail -n1)"
 
-
-cli_times=() copy_times=()
-for ((r = 0; r < runs; r++)); do
-  rm -rf "$work/out" "$work/copy"
-  sync # the previous run's write-back must not land in this run's time
-  start=$(now_ms)
-  ./build/bench/src/cli/tolvren-cli -q "$work/corpus" "$work/out"
-  cli_times+=($(($(now_ms) - start)))
-
-  mkdir "$work/copy"
+# Each run starts from an empty target with the previous run's writes flushed.
+timed() {
+  rm -rf "$work/out"
   sync
+  local start
   start=$(now_ms)
-  find "$work/corpus" -name '*.ksc*' -type f -exec cp -t "$work/copy" {} +
-  copy_times+=($(($(now_ms) - start)))
+  "$@" >/dev/null
+  echo $(($(now_ms) - start))
+}
+copy() {
+  mkdir "$work/out"
+  find "$work/corpus" -name '*.ksc*' -type f -exec cp -t "$work/out" {} +
+}
+
+declare -A times
+add() { times[$1]+="$2 "; }
+for ((r = 0; r < rounds; r++)); do
+  add cli "$(timed "$cli" -q "$work/corpus" "$work/out")"
+  add copy "$(timed copy)"
+  [[ -n ${BASELINE_CLI:-} ]] && add baseline "$(timed "$BASELINE_CLI" -q "$work/corpus" "$work/out")"
+  [[ -n ${BASELINE_CLI:-} ]] && add baseline "$(timed "$BASELINE_CLI" -q "$work/corpus" "$work/out")"
+  add copy "$(timed copy)"
+  add cli "$(timed "$cli" -q "$work/corpus" "$work/out")"
+  add lrc "$(timed "$cli" -q -f lrc "$work/corpus" "$work/out")"
+  add ass "$(timed "$cli" -q -f ass "$work/corpus" "$work/out")"
 done
 
+med() { printf '%s\n' ${times[$1]} | median; }
+copy_ms=$(med copy)
+for name in cli baseline lrc ass copy; do
+  [[ -n ${times[$name]:-} ]] || continue
+  printf '%-10s median %5d ms  (%.2fx the copy; runs: %s)\n' "$name" "$(med "$name")" \
+    "$(awk -v a="$(med "$name")" -v b="$copy_ms" 'BEGIN {print a / b}')" "${times[$name]}"
+done
 rm -rf "$work/out"
-peak=$( { /usr/bin/time -f '%M' ./build/bench/src/cli/tolvren-cli -q "$work/corpus" "$work/out"; } 2>&1 | tail -n1)
-cli=$(printf '%s\n' "${cli_times[@]}" | median)
-copy=$(printf '%s\n' "${copy_times[@]}" | median)
-echo "tolvren-cli -q: median ${cli} ms   (runs: ${cli_times[*]})"
-echo "plain copy:     median ${copy} ms   (runs: ${copy_times[*]})"
-awk -v a="$cli" -v b="$copy" 'BEGIN {printf "ratio: %.2fx the plain copy\n", a / b}'
+peak=$( { /usr/bin/time -f '%M' "$cli" -q "$work/corpus" "$work/out"; } 2>&1 | tail -n1)
 echo "tolvren-cli peak RSS: ${peak} KB"

@@ -93,7 +93,7 @@ public:
         // reserved, not filled, so memory holds only what is written; the text goes through a
         // small buffer that ICU fills and empties as often as it needs.
         out.reserve(out.size() + bytes.size() + bytes.size() / 2 + 16);
-        std::array<char, 16 * 1024> buffer{};
+        std::array<char, std::size_t{16} * 1024> buffer{};
         const char* source = bytes.data();
         std::array<UChar, 1024> pivot{};
         UChar* pivotSource = pivot.data();
@@ -233,8 +233,10 @@ private:
         std::array<char, 3> bytes{};
     };
 
+    static constexpr std::size_t kTrails = 0xFF - 0x40;
     static std::size_t Index(int lead, int trail) {
-        return static_cast<std::size_t>((lead - 0x81) * (0xFF - 0x40) + (trail - 0x40));
+        return static_cast<std::size_t>(lead - 0x81) * kTrails +
+               static_cast<std::size_t>(trail - 0x40);
     }
     // One character beyond ASCII that is no stand-in for an invalid pair.
     static bool IsOneCharacter(std::string_view utf8) {
@@ -248,7 +250,7 @@ private:
         return c >= 0x80 && c != 0xFFFD && i == static_cast<int32_t>(utf8.size());
     }
 
-    std::array<Entry, (0xFF - 0x81) * (0xFF - 0x40)> m_entries{};
+    std::array<Entry, (0xFF - 0x81) * kTrails> m_entries{};
 };
 
 std::size_t AppendCodePage936(std::string_view bytes, std::string& out) {
@@ -427,6 +429,8 @@ namespace {
 std::optional<std::string> Iconv(const std::string& to, const std::string& from,
                                  std::string_view text, bool lossy) {
     iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    // iconv_open says it failed with (iconv_t)-1.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return std::nullopt;
     }

@@ -10,6 +10,8 @@ namespace tolvren {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Lines are written in pieces of about this size: neither a write per line nor a second copy.
+constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
 
 // Hundredths of a second, rounded half up from milliseconds.
 std::int64_t Centiseconds(std::int64_t ms) {
@@ -234,7 +236,7 @@ void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink
             piece.append("<").append(LrcTime(line->units.back().end)).append(">");
         }
         piece.append("\n");
-        if (piece.size() >= 64 * 1024) {
+        if (piece.size() >= kPieceSize) {
             sink->WriteText(piece);
             piece.clear();
         }
@@ -297,7 +299,7 @@ void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink
             }
         }
         piece.append("\n");
-        if (piece.size() >= 64 * 1024) {
+        if (piece.size() >= kPieceSize) {
             sink->WriteText(piece);
             piece.clear();
         }
