@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -64,11 +65,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;
     }
+    using tolvren::LyricConverter;
     using tolvren::OutputFormat;
     static const OutputFormat formats[] = {OutputFormat::Kmc, OutputFormat::Xml, OutputFormat::Lrc,
                                            OutputFormat::Ass};
-    static const char* const encodings[] = {"gbk", "auto", "utf-8", "big5"};
+    static const std::vector<LyricConverter> converters = [] {
+        std::vector<LyricConverter> all;
+        for (const char* encoding : {"gbk", "auto", "utf-8", "big5"}) {
+            for (const OutputFormat format : formats) {
+                all.emplace_back("fuzz & <author>", format,
+                                 *tolvren::InputEncoding::FromName(encoding));
+            }
+        }
+        return all;
+    }();
     const OutputFormat format = formats[data[0] % 4];
+    const LyricConverter& converter = converters[data[0] % 16];
     const std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string source = WorkFolder() + "/song.ksc";
     const std::string target = WorkFolder() + "/song.doc";
@@ -77,8 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         out << script;
     }
 
-    const tolvren::LyricConverter converter(
-        "fuzz & <author>", format, *tolvren::InputEncoding::FromName(encodings[data[0] / 4 % 4]));
     const tolvren::ConvertResult result = converter.ConvertFile(source, target);
     if (!result.ok()) {
         std::fprintf(stderr, "conversion failed: step %d error %d\n",

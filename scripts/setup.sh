@@ -10,7 +10,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-wqy-microhei
-  desktop-file-utils appstream dpkg-dev file time
+  desktop-file-utils appstream dpkg-dev file time locales
   help2man lintian man-db bash-completion
 )
 

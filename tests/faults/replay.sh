@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Plants known faults into a copy of the sources, one at a time, and names the tests that catch
+# each: a suite that stays small must still catch them all. Not part of the test command (it
+# builds the developer preset once per fault); run it after changing the tests.
+#   tests/faults/replay.sh [NAME...]      all faults, or only those named
+# A fault whose pattern no longer matches the code fails the replay: rewrite the fault then.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+
+# name | file | sed expression that breaks the behaviour
+faults=(
+  "singer-key|src/conversion/Script.cpp|s/kSingerKey = \"karaoke.tag('歌手'\"/kSingerKey = \"karaoke.tag('歌星'\"/"
+  "line-indent|src/conversion/LyricConverter.cpp|s/out.append(\"  <l t=\\\\\"\");/out.append(\" <l t=\\\\\"\");/"
+  "apostrophe-rule|src/conversion/LyricConverter.cpp|s/ReplaceAll(text, \"'\", \"''\");/(void)text;/"
+  "ctrl-z-ends-input|src/conversion/TextFile.cpp|s/bytes.find('\\\\x1A')/bytes.find('\\\\x1B')/"
+  "nul-dropped|src/conversion/TextFile.cpp|s/std::erase(bytes, '\\\\0');/(void)bytes;/"
+  "utf16-mark|src/conversion/CodePage.cpp|s/bytes.starts_with(\"\\\\xFF\\\\xFE\")/bytes.starts_with(\"\\\\xFF\\\\xFF\")/"
+  "percentage-formula|src/batch/ConvertWorker.cpp|s|static_cast<double>(done) / static_cast<double>(count) \\*|static_cast<double>(done * 100 / count) /|"
+  "stop-check|src/batch/ConvertWorker.cpp|s/if (m_control.StopRequested()) {/if (false) {/"
+  "same-file-guard|src/conversion/TextFile.cpp|s/existing.st_ino == source->st_ino) {/existing.st_ino == ~source->st_ino) {/"
+  "temporary-removal|src/conversion/TextFile.cpp|s/::unlinkat(m_pFolder->Fd(), m_strTempName.c_str(), 0);/;/"
+  "permissions-kept|src/conversion/TextFile.cpp|s/::fchmod(m_fd, mode);/(void)mode;/"
+  "link-loop-guard|src/batch/FileScanner.cpp|s/if (!seenFolders.insert(sub.identity).second) {/if (false) {/"
+  "collision-notice|src/batch/ConvertWorker.cpp|s/problem.kind = RunProblem::Kind::Overwritten;/return;/"
+  "status-text|src/batch/ConvertWorker.cpp|s/}% 完成\"/}% 完毕\"/"
+  "lrc-rounding|src/conversion/TimedDocuments.cpp|s|return (ms + 5) / 10;|return ms / 10;|"
+)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-faults-XXXXXX")
+trap 'git -C "$root" worktree remove --force "$work/tree" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+git -C "$root" worktree add --detach "$work/tree" HEAD >/dev/null
+cd "$work/tree"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j"$(nproc)" >/dev/null
+
+missed=0
+for fault in "${faults[@]}"; do
+  IFS='|' read -r name file expression <<<"$fault"
+  if (($#)) && [[ " $* " != *" $name "* ]]; then
+    continue
+  fi
+  cp "$file" "$work/original"
+  sed -i "$expression" "$file"
+  if cmp -s "$file" "$work/original"; then
+    echo "$name: the pattern no longer matches $file"
+    exit 1
+  fi
+  caught=$(cmake --build --preset dev -j"$(nproc)" >/dev/null 2>&1 &&
+    ctest --preset dev -j"$(nproc)" 2>/dev/null | sed -n 's/^ *[0-9]* - \(.*\) (Failed.*/\1/p' |
+    tr '\n' ' ' || echo "(the build failed)")
+  cp "$work/original" "$file"
+  if [[ -z $caught ]]; then
+    echo "$name: NOT CAUGHT"
+    missed=$((missed + 1))
+  else
+    echo "$name: caught by $caught"
+  fi
+done
+cmake --build --preset dev -j"$(nproc)" >/dev/null
+((missed == 0)) || { echo "$missed fault(s) not caught"; exit 1; }
