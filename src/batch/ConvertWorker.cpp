@@ -120,9 +120,10 @@ PreparedDocument ConvertJob(const LyricConverter& converter, TargetFolders* fold
     return converter.Prepare(job.source, std::move(folder), job.name, cancel);
 }
 
-// Converts the files of a run on several threads at once, each file into a document that nobody
-// sees yet; Take hands them over strictly in the order of the list, so the run puts them in place
-// and reports them in that order.
+// Converts the files of a run on every core, each file into a document that nobody sees yet, and
+// hands them over strictly in the order of the list, so that the run puts them in place and
+// reports them in that order. The thread that takes them converts too while the next one is not
+// ready, instead of sleeping: one thread per core in all, and hardly a wake-up per file.
 class Pipeline {
 public:
     Pipeline(const LyricConverter& converter, const std::vector<Job>& jobs, TargetFolders* folders)
@@ -131,7 +132,7 @@ public:
         const auto threads = static_cast<std::size_t>(std::min(cores, kMaxThreads));
         m_nWindow = std::max<std::size_t>(2, threads * kFilesAheadPerThread);
         m_slots.resize(m_nWindow);
-        for (std::size_t t = 0; t < std::min(threads, jobs.size()); ++t) {
+        for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) {
             m_threads.emplace_back([this] { Work(); });
         }
     }
@@ -143,7 +144,11 @@ public:
     PreparedDocument Take(std::size_t index) {
         std::unique_lock lock(m_mutex);
         Slot& slot = m_slots[index % m_nWindow];
-        m_ready.wait(lock, [&] { return slot.index == index && slot.document.has_value(); });
+        while (slot.index != index || !slot.document.has_value()) {
+            if (!ConvertNext(lock)) {
+                m_ready.wait(lock);
+            }
+        }
         PreparedDocument document = std::move(*slot.document);
         slot.document.reset();
         m_nTaken = index + 1;
@@ -175,29 +180,33 @@ private:
         std::optional<PreparedDocument> document;
     };
 
+    // Converts the next file that may be begun, if there is one; `lock` is held on entry and on
+    // return, but not while the file is converted.
+    bool ConvertNext(std::unique_lock<std::mutex>& lock) {
+        if (m_bAbandoned || m_nNext >= m_jobs.size() || m_nNext >= m_nTaken + m_nWindow) {
+            return false;
+        }
+        const std::size_t index = m_nNext++;
+        lock.unlock();
+        PreparedDocument document = ConvertJob(m_converter, m_pFolders, m_jobs[index], &m_bCancel);
+        lock.lock();
+        Slot& slot = m_slots[index % m_nWindow];
+        slot.index = index;
+        slot.document = std::move(document);
+        m_ready.notify_all();
+        return true;
+    }
+
     void Work() {
+        std::unique_lock lock(m_mutex);
         for (;;) {
-            std::size_t index = 0;
-            {
-                std::unique_lock lock(m_mutex);
-                m_space.wait(lock, [&] {
-                    return m_bAbandoned || m_nNext >= m_jobs.size() ||
-                           m_nNext < m_nTaken + m_nWindow;
-                });
-                if (m_bAbandoned || m_nNext >= m_jobs.size()) {
-                    return;
-                }
-                index = m_nNext++;
+            m_space.wait(lock, [&] {
+                return m_bAbandoned || m_nNext >= m_jobs.size() || m_nNext < m_nTaken + m_nWindow;
+            });
+            if (m_bAbandoned || m_nNext >= m_jobs.size()) {
+                return;
             }
-            PreparedDocument document =
-                ConvertJob(m_converter, m_pFolders, m_jobs[index], &m_bCancel);
-            {
-                std::lock_guard lock(m_mutex);
-                Slot& slot = m_slots[index % m_nWindow];
-                slot.index = index;
-                slot.document = std::move(document);
-            }
-            m_ready.notify_all();
+            ConvertNext(lock);
         }
     }
 
