@@ -113,8 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The table of code page 936 pairs decodes exactly as ICU does.
     Check(tolvren::ToUtf8(script) == tolvren::ToUtf8ThroughIcu(script));
+    std::vector<std::string_view> units;
+    tolvren::SplitUnits(script, units);
     std::size_t unitBytes = 0;
-    for (const std::string& unit : tolvren::SplitUnits(script)) {
+    for (const std::string_view unit : units) {
+        Check(unit.data() >= script.data() && unit.data() + unit.size() <= script.data() + size);
         unitBytes += unit.size();
     }
     Check(unitBytes <= script.size());

@@ -16,11 +16,12 @@ std::string_view LastPathComponent(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Appends the `l` element line of one lyric statement, or a single line feed when one of its
-// four fields cannot be found.
-void AppendElementLine(const LyricStatement& statement, std::string& out) {
+// Appends the `l` element line of one lyric statement, or an empty line when one of its four
+// fields cannot be found; the line ends in `lineEnd`.
+void AppendElementLine(const LyricStatement& statement, std::string& out,
+                       std::string_view lineEnd) {
     if (!statement.complete) {
-        out.push_back('\n');
+        out.append(lineEnd);
         return;
     }
     std::string text(statement.text);
@@ -31,7 +32,7 @@ void AppendElementLine(const LyricStatement& statement, std::string& out) {
     }
     out.append("  <l t=\"");
     out.append(statement.start).append(",").append(statement.end).append(",");
-    out.append(statement.durations).append("\">").append(text).append("</l>\n");
+    out.append(statement.durations).append("\">").append(text).append("</l>").append(lineEnd);
 }
 
 void AddDecodingWarnings(const DecodedScript& decoded, std::vector<ScriptWarning>& warnings) {
@@ -90,7 +91,7 @@ LyricConverter::LyricConverter(std::string author, OutputFormat format, InputEnc
 
 std::string LyricConverter::TranslateLine(const std::string& line) const {
     std::string out;
-    AppendElementLine(ParseLyricStatement(line), out);
+    AppendElementLine(ParseLyricStatement(line), out, "\n");
     return out;
 }
 
@@ -110,18 +111,19 @@ void LyricConverter::WriteKmc(const Script& script, std::string_view title, Text
     sink.WriteText(head);
 
     // Lines are gathered into pieces of a reasonable size, so that a huge script costs neither a
-    // write per line nor a second copy of itself.
+    // write per line nor a second copy of itself. A lyric line holds no line feed, so its CR LF
+    // is written as such.
     constexpr std::size_t pieceSize = std::size_t{64} * 1024;
     std::string piece;
     script.ForEachLyric([&](const LyricStatement& statement) {
-        AppendElementLine(statement, piece);
+        AppendElementLine(statement, piece, "\r\n");
         if (piece.size() >= pieceSize) {
-            sink.WriteText(piece);
+            sink.Write(piece);
             piece.clear();
         }
     });
-    piece.append(m_strRootClose);
-    sink.WriteText(piece);
+    sink.Write(piece);
+    sink.WriteText(m_strRootClose);
 }
 
 void LyricConverter::Convert(std::string bytes, std::string_view fileName, TextSink* sink,

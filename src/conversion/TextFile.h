@@ -71,17 +71,21 @@ private:
 /// Appends `text` to `out` with every LF written as CR LF; nothing else changes.
 void AppendCrLf(std::string_view text, std::string& out);
 
-/// Where a document's text goes; every LF reaches it as CR LF.
+/// Where a document goes.
 class TextSink {
 public:
     virtual ~TextSink() = default;
+    /// Text whose every LF reaches the document as CR LF.
     virtual void WriteText(std::string_view text) = 0;
+    /// Bytes exactly as they reach the document (lines already ending in CR LF).
+    virtual void Write(std::string_view bytes) = 0;
 };
 
 /// A document collected in memory, exactly as it would reach the disk.
 class StringSink : public TextSink {
 public:
     void WriteText(std::string_view text) override { AppendCrLf(text, document); }
+    void Write(std::string_view bytes) override { document.append(bytes); }
     std::string document;
 };
 
@@ -107,7 +111,7 @@ public:
     /// Creates the file the document is written to.
     IoResult Open();
     /// Buffers `bytes` unchanged. After a failure, further writes are ignored.
-    void Write(std::string_view bytes);
+    void Write(std::string_view bytes) override;
     /// Buffers `text` with every LF written as CR LF.
     void WriteText(std::string_view text) override;
     /// Writing stops with IoCause::Cancelled once `*cancel` is true.

@@ -2,8 +2,8 @@
 
 #include "conversion/FieldUtils.h"
 
+#include <array>
 #include <charconv>
-#include <fmt/format.h>
 
 namespace tolvren {
 
@@ -19,14 +19,15 @@ std::int64_t Centiseconds(std::int64_t ms) {
 }
 
 std::optional<std::int64_t> ParseNumber(std::string_view digits) {
-    std::int64_t value = 0;
-    if (digits.empty() || digits.size() > 12 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    if (digits.empty() || digits.size() > 12) {
         return std::nullopt;
     }
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error != std::errc() || end != digits.data() + digits.size()) {
-        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
     }
     return value;
 }
@@ -42,8 +43,33 @@ std::size_t CharacterLength(unsigned char lead) {
     return lead >= 0xC2 && lead < 0xE0 ? 2 : 1;
 }
 
-// Reads the timing of each lyric statement of a document, and keeps the count of lines that
-// cannot have word timing so that a script full of them gives a handful of warnings, not one each.
+std::string_view TrimmedView(std::string_view text) {
+    constexpr std::string_view whiteSpace = " \t\n\v\f\r";
+    const std::size_t first = text.find_first_not_of(whiteSpace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(whiteSpace) - first + 1);
+}
+
+// One sung unit and when it starts and ends, in milliseconds.
+struct TimedUnit {
+    std::string_view text;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+};
+
+// A lyric statement read for its timing.
+struct TimedLine {
+    std::int64_t start = 0;       // S
+    std::int64_t end = 0;         // E
+    std::string text;             // as shown: apostrophes undoubled, no brackets
+    std::vector<TimedUnit> units; // empty when the line has no word timing
+};
+
+// Reads the timing of each lyric statement of a document into buffers it keeps from line to
+// line, and counts the lines that cannot have word timing so that a script full of them gives a
+// handful of warnings, not one each.
 class LineTimer {
 public:
     explicit LineTimer(std::vector<ScriptWarning>& warnings) : m_warnings(warnings) {}
@@ -56,86 +82,116 @@ public:
         }
     }
 
-    std::optional<TimedLine> Read(const LyricStatement& statement) {
+    /// The line's timing, valid until the next call; null when it has none.
+    const TimedLine* Read(const LyricStatement& statement) {
         if (!statement.complete) {
-            return std::nullopt; // the script's own reading has said so
+            return nullptr; // the script's own reading has said so
         }
         const std::optional<std::int64_t> start = ParseTime(statement.start);
         const std::optional<std::int64_t> end = ParseTime(statement.end);
         if (!start || !end) {
             m_warnings.emplace_back(ScriptWarning::Kind::BadTime, statement.line, 0, 0,
                                     std::string(!start ? statement.start : statement.end));
-            return std::nullopt;
+            return nullptr;
         }
-        TimedLine line;
-        line.start = *start;
-        line.end = *end;
-        std::string text(statement.text);
-        ReplaceAll(text, "'", "''");
-        std::vector<std::string> units = SplitUnits(text);
-        for (const std::string& unit : units) {
-            line.text += unit;
+        m_line.start = *start;
+        m_line.end = *end;
+        m_line.units.clear();
+        m_text.assign(statement.text);
+        if (m_text.find('\'') != std::string::npos) {
+            ReplaceAll(m_text, "'", "''");
         }
-        const std::vector<std::string_view> fields = Durations(statement.durations);
-        std::vector<std::int64_t> durations;
-        for (const std::string_view field : fields) {
-            if (const std::optional<std::int64_t> ms = ParseNumber(Trimmed(field))) {
-                durations.push_back(*ms);
+        SplitUnits(m_text, m_units);
+        m_line.text.clear();
+        for (const std::string_view unit : m_units) {
+            m_line.text += unit;
+        }
+        if (m_units.empty()) {
+            return &m_line;
+        }
+        // Comma-separated milliseconds; a field that is no number counts, but has no duration.
+        std::size_t fields = 0;
+        m_durations.clear();
+        const std::string_view durations = statement.durations;
+        if (!TrimmedView(durations).empty()) {
+            std::size_t from = 0;
+            for (std::size_t i = 0; i <= durations.size(); ++i) {
+                if (i == durations.size() || durations[i] == ',') {
+                    ++fields;
+                    const std::string_view field = durations.substr(from, i - from);
+                    if (const std::optional<std::int64_t> ms = ParseNumber(TrimmedView(field))) {
+                        m_durations.push_back(*ms);
+                    }
+                    from = i + 1;
+                }
             }
         }
-        if (units.empty()) {
-            return line;
-        }
-        if (durations.size() != units.size() || durations.size() != fields.size()) {
+        if (m_durations.size() != m_units.size() || m_durations.size() != fields) {
             if (++m_nMismatches <= kWarningsPerKind) {
                 m_warnings.emplace_back(ScriptWarning::Kind::DurationMismatch, statement.line,
-                                        durations.size(), units.size());
+                                        m_durations.size(), m_units.size());
             }
-            return line;
+            return &m_line;
         }
-        std::int64_t at = line.start;
-        for (std::size_t k = 0; k < units.size(); ++k) {
-            line.units.push_back({std::move(units[k]), at, at + durations[k]});
-            at += durations[k];
+        std::int64_t at = m_line.start;
+        for (std::size_t k = 0; k < m_units.size(); ++k) {
+            m_line.units.push_back({m_units[k], at, at + m_durations[k]});
+            at += m_durations[k];
         }
-        return line;
+        return &m_line;
     }
 
 private:
-    static std::vector<std::string_view> Durations(std::string_view text) {
-        std::vector<std::string_view> fields;
-        if (Trimmed(text).empty()) {
-            return fields;
-        }
-        std::size_t pos = 0;
-        for (;;) {
-            const std::size_t comma = text.find(',', pos);
-            fields.push_back(text.substr(pos, comma - pos));
-            if (comma == std::string_view::npos) {
-                return fields;
-            }
-            pos = comma + 1;
-        }
-    }
-
     std::vector<ScriptWarning>& m_warnings;
     std::size_t m_nMismatches = 0;
+    TimedLine m_line;
+    std::string m_text;
+    std::vector<std::string_view> m_units;
+    std::vector<std::int64_t> m_durations;
 };
 
-std::string LrcTime(std::int64_t ms) {
-    const std::int64_t cs = Centiseconds(ms);
-    return fmt::format("{:02}:{:02}.{:02}", cs / 6000, cs / 100 % 60, cs % 100);
+void AppendNumber(std::string& out, std::int64_t value, int width) {
+    if (width == 2 && value >= 0 && value < 100) {
+        out += static_cast<char>('0' + value / 10);
+        out += static_cast<char>('0' + value % 10);
+        return;
+    }
+    std::array<char, 24> digits{};
+    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    for (auto length = end - digits.data(); length < width; ++length) {
+        out += '0';
+    }
+    out.append(digits.data(), end);
 }
 
-std::string AssTime(std::int64_t cs) {
-    return fmt::format("{}:{:02}:{:02}.{:02}", cs / 360000, cs / 6000 % 60, cs / 100 % 60,
-                       cs % 100);
+// "mm:ss.xx", the minutes not wrapped at 60.
+void AppendLrcTime(std::string& out, std::int64_t ms) {
+    const std::int64_t cs = Centiseconds(ms);
+    const std::int64_t minutes = cs / 6000;
+    if (minutes >= 100) {
+        AppendNumber(out, minutes, 2);
+    }
+    const auto digit = [](std::int64_t value) { return static_cast<char>('0' + value); };
+    const std::int64_t seconds = cs / 100 % 60;
+    const std::array<char, 8> text = {digit(minutes % 100 / 10), digit(minutes % 10), ':',
+                                      digit(seconds / 10),       digit(seconds % 10), '.',
+                                      digit(cs % 100 / 10),      digit(cs % 10)};
+    out.append(minutes >= 100 ? text.data() + 2 : text.data(), minutes >= 100 ? 6 : 8);
+}
+
+// "h:mm:ss.xx".
+void AppendAssTime(std::string& out, std::int64_t cs) {
+    AppendNumber(out, cs / 360000, 1);
+    out += ':';
+    AppendNumber(out, cs / 6000 % 60, 2);
+    out += ':';
+    AppendNumber(out, cs / 100 % 60, 2);
+    out += '.';
+    AppendNumber(out, cs % 100, 2);
 }
 
 // Braces and backslashes start override tags in ASS; a lyric shows their full-width forms.
-std::string AssText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+void AppendAssText(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
         case '{':
@@ -151,60 +207,67 @@ std::string AssText(std::string_view text) {
             out += c;
         }
     }
-    return out;
 }
 
 } // namespace
 
 std::optional<std::int64_t> ParseTime(std::string_view text) {
-    const std::string trimmed = Trimmed(text);
-    std::string_view rest = trimmed;
-    std::int64_t ms = 0;
-    const std::size_t dot = rest.find('.');
-    if (dot != std::string_view::npos) {
-        std::string fraction(rest.substr(dot + 1, 3));
-        if (fraction.empty() || !ParseNumber(rest.substr(dot + 1))) {
-            return std::nullopt;
-        }
-        fraction.resize(3, '0');
-        ms = *ParseNumber(fraction);
-        rest = rest.substr(0, dot);
-    }
+    const std::string_view time = TrimmedView(text);
+    const std::size_t dot = std::min(time.find('.'), time.size());
+    // Two or three numbers joined by colons, each of at most twelve digits.
     std::int64_t seconds = 0;
-    int parts = 0;
-    for (std::size_t pos = 0;; ++parts) {
-        const std::size_t colon = rest.find(':', pos);
-        const std::optional<std::int64_t> part = ParseNumber(rest.substr(pos, colon - pos));
-        if (!part || parts == 3) {
+    std::int64_t number = 0;
+    std::size_t digits = 0;
+    int colons = 0;
+    for (std::size_t i = 0; i < dot; ++i) {
+        const char c = time[i];
+        if (c >= '0' && c <= '9' && digits < 12) {
+            number = number * 10 + (c - '0');
+            ++digits;
+        } else if (c == ':' && digits > 0 && colons < 2) {
+            seconds = seconds * 60 + number;
+            number = 0;
+            digits = 0;
+            ++colons;
+        } else {
             return std::nullopt;
         }
-        seconds = seconds * 60 + *part;
-        if (colon == std::string_view::npos) {
-            break;
-        }
-        pos = colon + 1;
     }
-    return parts == 0 ? std::nullopt : std::optional<std::int64_t>(seconds * 1000 + ms);
+    if (colons == 0 || digits == 0) {
+        return std::nullopt;
+    }
+    seconds = seconds * 60 + number;
+    // The fraction: one digit or more, of which the first three count.
+    std::int64_t ms = 0;
+    if (dot < time.size()) {
+        const std::string_view fraction = time.substr(dot + 1);
+        if (!ParseNumber(fraction.substr(0, 12)) || fraction.size() > 12) {
+            return std::nullopt;
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            ms = ms * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
+        }
+    }
+    return seconds * 1000 + ms;
 }
 
-std::vector<std::string> SplitUnits(std::string_view text) {
-    std::vector<std::string> units;
+void SplitUnits(std::string_view text, std::vector<std::string_view>& units) {
+    units.clear();
     std::size_t pos = 0;
     while (pos < text.size()) {
         if (text[pos] == '[') {
             const std::size_t close = text.find(']', pos + 1);
             if (close != std::string_view::npos) {
-                units.emplace_back(text.substr(pos + 1, close - pos - 1));
+                units.push_back(text.substr(pos + 1, close - pos - 1));
                 pos = close + 1;
                 continue;
             }
         }
         const std::size_t length =
             std::min(CharacterLength(static_cast<unsigned char>(text[pos])), text.size() - pos);
-        units.emplace_back(text.substr(pos, length));
+        units.push_back(text.substr(pos, length));
         pos += length;
     }
-    return units;
 }
 
 void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink,
@@ -220,29 +283,40 @@ void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink
     tag("by", header.author);
     tag("offset", script.Offset());
 
+    if (sink != nullptr) {
+        sink->WriteText(piece);
+        piece.clear();
+    }
     LineTimer timer(warnings);
     script.ForEachLyric([&](const LyricStatement& statement) {
-        const std::optional<TimedLine> line = timer.Read(statement);
-        if (!line || sink == nullptr) {
+        const TimedLine* line = timer.Read(statement);
+        if (line == nullptr || sink == nullptr) {
             return;
         }
-        piece.append("[").append(LrcTime(line->start)).append("]");
+        piece += '[';
+        AppendLrcTime(piece, line->start);
+        piece += ']';
         if (line->units.empty()) {
             piece.append(line->text);
         } else {
             for (const TimedUnit& unit : line->units) {
-                piece.append("<").append(LrcTime(unit.start)).append(">").append(unit.text);
+                piece += '<';
+                AppendLrcTime(piece, unit.start);
+                piece += '>';
+                piece.append(unit.text);
             }
-            piece.append("<").append(LrcTime(line->units.back().end)).append(">");
+            piece += '<';
+            AppendLrcTime(piece, line->units.back().end);
+            piece += '>';
         }
-        piece.append("\n");
+        piece.append("\r\n"); // a lyric holds no line feed of its own
         if (piece.size() >= kPieceSize) {
-            sink->WriteText(piece);
+            sink->Write(piece);
             piece.clear();
         }
     });
     if (sink != nullptr) {
-        sink->WriteText(piece);
+        sink->Write(piece);
     }
 }
 
@@ -276,36 +350,45 @@ void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink
                  "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
                  "Text\n");
 
+    if (sink != nullptr) {
+        sink->WriteText(piece);
+        piece.clear();
+    }
     LineTimer timer(warnings);
     script.ForEachLyric([&](const LyricStatement& statement) {
-        const std::optional<TimedLine> line = timer.Read(statement);
-        if (!line || sink == nullptr) {
+        const TimedLine* line = timer.Read(statement);
+        if (line == nullptr || sink == nullptr) {
             return;
         }
         const std::int64_t start = Centiseconds(line->start);
         const std::int64_t sung = line->units.empty() ? line->start : line->units.back().end;
-        const std::int64_t end = Centiseconds(std::max(line->end, sung));
-        piece.append("Dialogue: 0,").append(AssTime(start)).append(",").append(AssTime(end));
+        piece.append("Dialogue: 0,");
+        AppendAssTime(piece, start);
+        piece += ',';
+        AppendAssTime(piece, Centiseconds(std::max(line->end, sung)));
         piece.append(",Default,,0,0,0,,");
         if (line->units.empty()) {
-            piece.append(AssText(line->text));
+            AppendAssText(piece, line->text);
         } else {
             // Each duration from rounded boundaries, so that they add up to the line exactly.
             std::int64_t before = start;
             for (const TimedUnit& unit : line->units) {
                 const std::int64_t after = Centiseconds(unit.end);
-                piece.append(fmt::format("{{\\kf{}}}", after - before)).append(AssText(unit.text));
+                piece.append("{\\kf");
+                AppendNumber(piece, after - before, 1);
+                piece += '}';
+                AppendAssText(piece, unit.text);
                 before = after;
             }
         }
-        piece.append("\n");
+        piece.append("\r\n"); // a lyric holds no line feed of its own
         if (piece.size() >= kPieceSize) {
-            sink->WriteText(piece);
+            sink->Write(piece);
             piece.clear();
         }
     });
     if (sink != nullptr) {
-        sink->WriteText(piece);
+        sink->Write(piece);
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,28 +15,13 @@
 
 namespace tolvren {
 
-/// One sung unit and when it starts and ends, in milliseconds.
-struct TimedUnit {
-    std::string text;
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-};
-
-/// A lyric statement read for its timing.
-struct TimedLine {
-    std::int64_t start = 0;       ///< S
-    std::int64_t end = 0;         ///< E
-    std::string text;             ///< the whole text as shown (apostrophes undoubled, no brackets)
-    std::vector<TimedUnit> units; ///< empty when the line has no word timing
-};
-
 /// "mm:ss.fff" (or "h:mm:ss.fff", the fraction with one to three digits, minutes past 59 too) in
 /// milliseconds; empty when it is no such time.
 std::optional<std::int64_t> ParseTime(std::string_view text);
 
 /// The units of a lyric text, apostrophes already undoubled: "[I ][had ]a" gives "I ", "had ",
-/// "a"; a '[' without its ']' is a character like any other.
-std::vector<std::string> SplitUnits(std::string_view text);
+/// "a"; a '[' without its ']' is a character like any other. The units are views into `text`.
+void SplitUnits(std::string_view text, std::vector<std::string_view>& units);
 
 /// What every document names besides the lyrics.
 struct DocumentHeader {
