@@ -53,11 +53,12 @@ public:
 
     /// Whether a worker thread exists (from Start until it has returned and been joined).
     bool IsRunActive() const { return m_worker.joinable(); }
-    /// What the last run did; read it only while no run is active.
-    const RunSummary& LastRun() const { return m_summary; }
 
     void OnBrowseSource();
     void OnBrowseTarget();
+    /// Takes the boxes (a leading "~" as the home folder), the author and the encoding into a
+    /// request and starts the worker; when the request cannot run, the bar says why and nothing
+    /// starts.
     void OnStart();
     void OnStop();
     /// Exit, Esc and the close box: closes at once when idle; during a run asks the worker to end
