@@ -16,11 +16,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
 #include <semaphore>
@@ -122,34 +120,34 @@ private slots:
         m_dialog.reset();
     }
 
-    void startsIdleWithItsControlsInTabOrderApartAndNamed() {
-        QStringList seen; // an id, or a button's text with + when checked and - when disabled
-        for (QWidget* w = Find(ids::kSourceEdit); seen.size() < 15; w = w->nextInFocusChain()) {
-            auto* button = qobject_cast<QAbstractButton*>(w);
+    // In tab order: the controls, and the buttons' texts with + when checked, - when disabled.
+    void startsIdleWithItsControlsInTabOrderAndNamed() {
+        const QStringList order = {ids::kSourceEdit, ids::kTargetEdit,    ids::kAuthorEdit,
+                                   ids::kKmcRadio,   ids::kXmlRadio,      ids::kLrcRadio,
+                                   ids::kAssRadio,   ids::kEncodingCombo, ids::kOpenTargetCheck,
+                                   ids::kStart,      ids::kStop,          ids::kExit,
+                                   ids::kDetails,    ids::kBrowseSource,  ids::kBrowseTarget};
+        const QStringList texts =
+            QStringLiteral("|||KMC+|XML|LRC|ASS||打开目标目录|开始(&S)|停止(&T)-|"
+                           "退出(&X)|详情(&D)…-|浏览|浏览")
+                .split('|');
+        QWidget* w = Find(ids::kSourceEdit);
+        for (int i = 0; i < order.size(); w = w->nextInFocusChain()) {
             if ((w->focusPolicy() & Qt::TabFocus) != 0) {
-                seen << (button == nullptr ? w->objectName()
+                auto* button = qobject_cast<QAbstractButton*>(w);
+                QCOMPARE(w->objectName(), order[i]);
+                QCOMPARE(button == nullptr ? QString()
                                            : button->text() + (button->isChecked() ? "+" : "") +
-                                                 (button->isEnabled() ? "" : "-"));
+                                                 (button->isEnabled() ? "" : "-"),
+                         texts[i++]);
                 QVERIFY(button != nullptr || !w->accessibleName().isEmpty());
             }
         }
-        QCOMPARE(seen.join(' '),
-                 QStringLiteral("1001 1002 1006 KMC+ XML LRC ASS 1017 打开目标目录 "
-                                "开始(&S) 停止(&T)- 退出(&X) 详情(&D)…- 浏览 浏览"));
         QCOMPARE(Find<QComboBox>(ids::kEncodingCombo)->currentText(), QStringLiteral("GBK"));
         QCOMPARE(Bar()->DisplayText() + Elapsed(), QStringLiteral("0%"));
-        const QWidgetList controls = m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (const QWidget* a : controls) {
-            QVERIFY2(m_dialog->rect().contains(a->geometry()), qPrintable(a->objectName()));
-            for (const QWidget* b : controls) { // those with ids do not overlap
-                QVERIFY2(a == b || a->objectName().toInt() * b->objectName().toInt() == 0 ||
-                             !a->geometry().intersects(b->geometry()),
-                         qPrintable(a->objectName() + " overlaps " + b->objectName()));
-            }
-        }
     }
 
-    void browsingOrDroppingAFolderProposesATargetInsideIt() {
+    void browsingASourceProposesATargetInsideIt() {
         for (const auto& [picked, shown] :
              {std::pair{"/home/u/歌曲", "/home/u/歌曲/ /home/u/歌曲/kmc"},
               {"/", "/ /kmc"},
@@ -164,15 +162,6 @@ private slots:
         m_strPicked = QStringLiteral("/out/kmc"); // a target is taken as picked
         Click(ids::kBrowseTarget);
         QCOMPARE(Shown(ids::kTargetEdit), m_strPicked);
-
-        QTemporaryDir dir;
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(dir.path())});
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(Find(ids::kSourceEdit), &enter);
-        QApplication::sendEvent(Find(ids::kSourceEdit), &drop);
-        QCOMPARE(Shown(ids::kTargetEdit), dir.path() + "/kmc");
     }
 
     void startSaysWhatIsMissingAndStartsNothing() {
@@ -324,7 +313,6 @@ private slots:
         Type(ids::kAuthorEdit, QStringLiteral("作者"));
         Click(ids::kOpenTargetCheck);
         Start(QString::fromStdString(tree.Path("src")), QStringLiteral("out"));
-        QVERIFY(!IsIdle());
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->IsRunActive(), 30000);
         QDir::setCurrent(cwd);
         QCOMPARE(Bar()->GetWindowText(), QStringLiteral("4/4  100% 完成（1 个文件失败）"));
@@ -332,8 +320,6 @@ private slots:
                  QStringLiteral("1 个文件未能转换，1 个文件有警告。详见“详情…”。"));
         QVERIFY(IsIdle() && Elapsed().endsWith(QStringLiteral("毫秒")));
         QCOMPARE(m_strOpened, QString::fromStdString(tree.Path("out")));
-        Click(ids::kDetails);
-        QCOMPARE(m_dialog->findChild<ProblemListDialog*>()->CopiedText().count(".ksc\t"), 2);
 
         QProcess cli;
         cli.start(qEnvironmentVariable("TOLVREN_CLI"),

@@ -40,17 +40,6 @@ class TextProgressCtrlTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Both truncate, as the worker's percentage does: 29 of 100 shows 28%, and 29% of 267 pixels
-    // is 77. Beyond the range the bar stays within itself.
-    void textAndFilledWidthFollowThePosition() {
-        for (const auto& [pos, shown] :
-             {std::pair{29, "28% 77"}, {250, "250% 267"}, {-5, "-5% 0"}}) {
-            TextProgressCtrl bar;
-            bar.SetPos(pos);
-            QCOMPARE(bar.DisplayText() + " " + QString::number(bar.FilledWidth(267)), shown);
-        }
-    }
-
     // Over the bar each pixel is the exact opposite of what an empty bar shows there; beyond the
     // edge it is the same. That pins both fill colours, both text colours and the split.
     void theTextChangesColourExactlyAtTheBarsEdge() {
