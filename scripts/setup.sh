@@ -8,7 +8,7 @@ packages=(
   libicu-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format clang-tidy libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file time locales
   help2man lintian man-db bash-completion

@@ -19,5 +19,13 @@ inline constexpr const char* kElapsed = "1011";
 inline constexpr const char* kOpenTargetCheck = "1013";
 inline constexpr const char* kIcon = "1014";
 inline constexpr const char* kExit = "2";
+// Controls the first layout did not have.
+inline constexpr const char* kLrcRadio = "1015";
+inline constexpr const char* kAssRadio = "1016";
+inline constexpr const char* kEncodingCombo = "1017";
+inline constexpr const char* kDetails = "1018";
+
+/// The About action in the window's context menu (and on F1).
+inline constexpr const char* kAboutAction = "aboutAction";
 
 } // namespace tolvren::ids

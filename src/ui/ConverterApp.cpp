@@ -4,7 +4,10 @@
 #include "ui/ConverterDialog.h"
 #include "ui/DialogUnits.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <cstdio>
 
 namespace tolvren {
@@ -21,6 +24,19 @@ ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Lets the desktop match the window to its launcher and icon.
     setDesktopFileName(QStringLiteral("io.github.tolvren.Tolvren"));
     setWindowIcon(ProgramIcon());
+    LoadQtChineseTexts(*this);
+}
+
+bool LoadQtChineseTexts(QCoreApplication& app) {
+    // The window is Chinese whatever the desktop's locale is, so Qt's part of it is too.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 int ConverterApp::InitInstance() {

@@ -16,4 +16,9 @@ public:
     int InitInstance();
 };
 
+/// Loads Qt's own Chinese texts (the folder chooser, the text boxes' context menus) into `app`, so
+/// that the whole window speaks one language. False when they are not installed; Qt then speaks
+/// English.
+bool LoadQtChineseTexts(QCoreApplication& app);
+
 } // namespace tolvren

@@ -4,11 +4,14 @@
 #include "ui/AboutDialog.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
+#include "ui/PathText.h"
+#include "ui/ProblemListDialog.h"
 #include "ui/TextProgressCtrl.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCheckBox>
-#include <QCoreApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -22,20 +25,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QUrl>
+#include <algorithm>
+#include <optional>
+#include <pwd.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace tolvren {
 
 namespace {
-
-// Engine paths are file-system bytes; the window shows them as text.
-std::string ToPath(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-
-QString FromPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 QString FromText(const std::string& text) {
     return QString::fromStdString(text);
@@ -54,7 +52,31 @@ QString DroppedFolder(const QMimeData* mime) {
     return info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : QString();
 }
 
-constexpr int kMaxListedProblems = 20;
+// A leading "~" is the home folder, as a shell reads a typed path; "~user" and a "~" further on
+// stay as typed.
+QString ExpandHome(const QString& typed) {
+    if (typed != QLatin1Char('~') && !typed.startsWith(QLatin1String("~/"))) {
+        return typed;
+    }
+    QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty()) {
+        // What a shell falls back on when HOME is not set.
+        if (const passwd* user = ::getpwuid(::getuid()); user != nullptr) {
+            home = QFile::decodeName(user->pw_dir);
+        }
+    }
+    return home.isEmpty() ? typed : home + typed.mid(1);
+}
+
+// The encodings the window offers for scripts without a byte-order mark, by the names
+// InputEncoding::FromName takes.
+struct EncodingChoice {
+    const char* text;
+    const char* name;
+};
+constexpr EncodingChoice kEncodings[] = {
+    {"自动", "auto"}, {"GBK", "gbk"}, {"GB18030", "gb18030"}, {"Big5", "big5"}, {"UTF-8", "utf-8"}};
+constexpr int kDefaultEncoding = 1; // GBK, as tolvren-cli reads scripts without -e
 
 // The window shows the newest state of a run this often; nobody sees more than one per frame.
 constexpr int kFrameMs = 16;
@@ -62,7 +84,10 @@ constexpr int kFrameMs = 16;
 } // namespace
 
 ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
-    : QDialog(parent), m_runFunction(std::move(runFunction)) {
+    : QDialog(parent), m_folderOpener([](const QString& folder) {
+          QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+      }),
+      m_runFunction(std::move(runFunction)) {
     setWindowTitle(QStringLiteral("Tolvren 批量转换器"));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -75,7 +100,7 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     auto* separator = new QAction(this);
     separator->setSeparator(true);
     auto* about = new QAction(QStringLiteral("关于 Tolvren(&A)..."), this);
-    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setObjectName(QLatin1String(ids::kAboutAction));
     about->setShortcut(QKeySequence::HelpContents);
     connect(about, &QAction::triggered, this, &ConverterDialog::OnAbout);
     addAction(separator);
@@ -84,6 +109,7 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
 
     m_radioKmc->setChecked(true);
     m_btnStop->setEnabled(false);
+    m_btnDetails->setEnabled(false);
 }
 
 ConverterDialog::~ConverterDialog() {
@@ -102,7 +128,7 @@ ConverterDialog::~ConverterDialog() {
 
 void ConverterDialog::CreateControls() {
     const DialogUnits du(font());
-    setFixedSize(du.Size(301, 138));
+    setFixedSize(du.Size(301, 156));
 
     auto place = [&du](QWidget* control, const char* id, int x, int y, int w, int h) {
         if (id != nullptr) {
@@ -114,6 +140,19 @@ void ConverterDialog::CreateControls() {
         auto* control = new QLineEdit(this);
         place(control, id, 59, y, 179, 13);
         control->setAccessibleName(name);
+        return control;
+    };
+    auto radio = [this, &place](const char* id, const QString& text, int x) {
+        auto* control = new QRadioButton(text, this);
+        place(control, id, x, 76, 28, 10);
+        return control;
+    };
+    auto button = [this, &place](const char* id, const QString& text, int x, int y, int w) {
+        auto* control = new QPushButton(text, this);
+        place(control, id, x, y, w, 14);
+        // Buttons of a QDialog otherwise take over Enter whenever they have the focus; Start
+        // stays the button that Enter presses.
+        control->setAutoDefault(false);
         return control;
     };
     auto label = [this, &place](const QString& text, int x, int y, int w, QWidget* buddy) {
@@ -128,62 +167,73 @@ void ConverterDialog::CreateControls() {
     m_editSource = edit(ids::kSourceEdit, 22, QStringLiteral("KSC路径"));
     m_editTarget = edit(ids::kTargetEdit, 40, QStringLiteral("KMC路径"));
     m_editAuthor = edit(ids::kAuthorEdit, 58, QStringLiteral("作者"));
-    m_radioKmc = new QRadioButton(QStringLiteral("KMC"), this);
-    place(m_radioKmc, ids::kKmcRadio, 59, 76, 28, 10);
-    m_radioXml = new QRadioButton(QStringLiteral("XML"), this);
-    place(m_radioXml, ids::kXmlRadio, 97, 76, 28, 10);
+    m_radioKmc = radio(ids::kKmcRadio, QStringLiteral("KMC"), 59);
+    m_radioXml = radio(ids::kXmlRadio, QStringLiteral("XML"), 97);
+    QRadioButton* radioLrc = radio(ids::kLrcRadio, QStringLiteral("LRC"), 135);
+    QRadioButton* radioAss = radio(ids::kAssRadio, QStringLiteral("ASS"), 173);
+    m_comboEncoding = new QComboBox(this);
+    place(m_comboEncoding, ids::kEncodingCombo, 59, 93, 66, 13);
+    m_comboEncoding->setAccessibleName(QStringLiteral("编码"));
+    for (const EncodingChoice& choice : kEncodings) {
+        m_comboEncoding->addItem(QString::fromUtf8(choice.text), QLatin1String(choice.name));
+    }
+    m_comboEncoding->setCurrentIndex(kDefaultEncoding);
     m_checkOpenTarget = new QCheckBox(QStringLiteral("打开目标目录"), this);
-    place(m_checkOpenTarget, ids::kOpenTargetCheck, 174, 76, 64, 10);
-    m_btnStart = new QPushButton(QStringLiteral("开始(&S)"), this);
-    place(m_btnStart, ids::kStart, 59, 110, 50, 14);
+    place(m_checkOpenTarget, ids::kOpenTargetCheck, 174, 94, 64, 10);
+    m_btnStart = button(ids::kStart, QStringLiteral("开始(&S)"), 59, 128, 50);
+    m_btnStart->setAutoDefault(true);
     m_btnStart->setDefault(true);
-    m_btnStop = new QPushButton(QStringLiteral("停止(&T)"), this);
-    place(m_btnStop, ids::kStop, 123, 110, 50, 14);
-    m_btnExit = new QPushButton(QStringLiteral("退出(&X)"), this);
-    place(m_btnExit, ids::kExit, 187, 110, 50, 14);
+    m_btnStop = button(ids::kStop, QStringLiteral("停止(&T)"), 123, 128, 50);
+    m_btnExit = button(ids::kExit, QStringLiteral("退出(&X)"), 187, 128, 50);
+    m_btnDetails = button(ids::kDetails, QStringLiteral("详情(&D)…"), 242, 128, 49);
+    m_btnDetails->setAccessibleName(QStringLiteral("转换问题详情"));
     auto* group = new QGroupBox(QStringLiteral("转换"), this);
-    place(group, nullptr, 7, 7, 287, 124);
+    place(group, nullptr, 7, 7, 287, 142);
     group->lower(); // a frame behind the controls, not a cover over them
     label(QStringLiteral("KSC路径："), 18, 26, 36, m_editSource);
     label(QStringLiteral("KMC路径："), 18, 43, 36, m_editTarget);
-    auto* browseSource = new QPushButton(QStringLiteral("浏览"), this);
-    place(browseSource, ids::kBrowseSource, 242, 22, 49, 14);
+    QPushButton* browseSource = button(ids::kBrowseSource, QStringLiteral("浏览"), 242, 22, 49);
     browseSource->setAccessibleName(QStringLiteral("浏览 KSC路径"));
-    auto* browseTarget = new QPushButton(QStringLiteral("浏览"), this);
-    place(browseTarget, ids::kBrowseTarget, 242, 41, 49, 14);
+    QPushButton* browseTarget = button(ids::kBrowseTarget, QStringLiteral("浏览"), 242, 41, 49);
     browseTarget->setAccessibleName(QStringLiteral("浏览 KMC路径"));
     label(QStringLiteral("文件后缀："), 14, 77, 40, m_radioKmc);
+    label(QStringLiteral("编码："), 30, 95, 25, m_comboEncoding);
     m_progress = new TextProgressCtrl(this);
-    place(m_progress, ids::kProgress, 60, 90, 178, 14);
+    place(m_progress, ids::kProgress, 60, 110, 178, 14);
     m_progress->setAccessibleName(QStringLiteral("转换进度"));
     m_staticElapsed = new QLabel(this);
     m_staticElapsed->setTextFormat(Qt::PlainText);
-    place(m_staticElapsed, ids::kElapsed, 245, 92, 42, 12);
+    place(m_staticElapsed, ids::kElapsed, 245, 112, 42, 12);
     m_staticElapsed->setAccessibleName(QStringLiteral("用时"));
-    label(QStringLiteral("转换进度："), 14, 93, 40, m_progress);
+    label(QStringLiteral("转换进度："), 14, 113, 40, m_progress);
     label(QStringLiteral("作者："), 30, 60, 25, m_editAuthor);
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignCenter);
-    place(icon, ids::kIcon, 32, 105, 20, 20);
-
-    // Buttons of a QDialog otherwise take over Enter whenever they have the focus; Start stays
-    // the button that Enter presses.
-    for (QPushButton* button : {m_btnStop, m_btnExit, browseSource, browseTarget}) {
-        button->setAutoDefault(false);
-    }
+    place(icon, ids::kIcon, 32, 125, 20, 20);
 
     connect(browseSource, &QPushButton::clicked, this, &ConverterDialog::OnBrowseSource);
     connect(browseTarget, &QPushButton::clicked, this, &ConverterDialog::OnBrowseTarget);
     connect(m_btnStart, &QPushButton::clicked, this, &ConverterDialog::OnStart);
     connect(m_btnStop, &QPushButton::clicked, this, &ConverterDialog::OnStop);
     connect(m_btnExit, &QPushButton::clicked, this, &ConverterDialog::reject);
+    connect(m_btnDetails, &QPushButton::clicked, this, &ConverterDialog::OnDetails);
 
     m_editSource->installEventFilter(this);
 
-    // The worker asks for these once per run, from its own thread.
-    connect(m_radioKmc, &QRadioButton::toggled, this,
-            [this](bool kmc) { m_format = kmc ? OutputFormat::Kmc : OutputFormat::Xml; });
+    // The worker asks for these once per run, from its own thread: the format at the start, "open
+    // the target folder" at the end.
+    m_formatGroup = new QButtonGroup(this);
+    for (const auto& [control, format] :
+         {std::pair{m_radioKmc, OutputFormat::Kmc}, std::pair{m_radioXml, OutputFormat::Xml},
+          std::pair{radioLrc, OutputFormat::Lrc}, std::pair{radioAss, OutputFormat::Ass}}) {
+        m_formatGroup->addButton(control, static_cast<int>(format));
+    }
+    connect(m_formatGroup, &QButtonGroup::idToggled, this, [this](int format, bool checked) {
+        if (checked) {
+            m_format = static_cast<OutputFormat>(format);
+        }
+    });
     connect(m_checkOpenTarget, &QCheckBox::toggled, this,
             [this](bool checked) { m_bOpenTarget = checked; });
 
@@ -255,9 +305,18 @@ void ConverterDialog::OnStart() {
         return;
     }
     UpdateData(true);
-    m_request.sourceDir = ToPath(m_strSourceDir);
-    m_request.targetDir = ToPath(m_strTargetDir);
+    m_request.sourceDir = ToPath(ExpandHome(m_strSourceDir));
+    m_request.targetDir = ToPath(ExpandHome(m_strTargetDir));
     m_request.author = m_strAuthor.toStdString();
+    const std::optional<InputEncoding> encoding =
+        InputEncoding::FromName(m_comboEncoding->currentData().toString().toStdString());
+    if (!encoding) {
+        // Only an ICU built without that code page gets here.
+        m_progress->SetWindowText(
+            QStringLiteral("无法使用编码 %1").arg(m_comboEncoding->currentText()));
+        return;
+    }
+    m_request.encoding = *encoding;
     if (const RequestCheck check = ValidateRequest(m_request); !check.ok()) {
         // Nothing starts; the bar says what is missing.
         m_progress->SetWindowText(
@@ -265,9 +324,13 @@ void ConverterDialog::OnStart() {
         return;
     }
     m_control.Start();
-    m_snapshot = {};
+    {
+        std::lock_guard lock(m_snapshotMutex);
+        m_snapshot = {};
+    }
     m_btnStart->setEnabled(false);
     m_btnStop->setEnabled(true);
+    m_btnDetails->setEnabled(false);
     m_progress->setToolTip({});
     try {
         m_worker = std::thread([this] {
@@ -307,6 +370,15 @@ void ConverterDialog::OnAbout() {
     about.exec();
 }
 
+void ConverterDialog::OnDetails() {
+    if (IsRunActive()) {
+        return; // the summary belongs to the worker until it has returned
+    }
+    auto* list = new ProblemListDialog(m_summary.problems, this);
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    list->open();
+}
+
 void ConverterDialog::ShowSnapshot() {
     Snapshot snapshot;
     {
@@ -335,6 +407,7 @@ void ConverterDialog::OnRunFinished() {
     m_refreshTimer.stop();
     ShowSnapshot();
     m_progress->setToolTip(ProblemSummary());
+    m_btnDetails->setEnabled(!m_summary.problems.empty());
     m_btnStart->setEnabled(true);
     m_btnStop->setEnabled(false);
     std::string folder;
@@ -343,7 +416,7 @@ void ConverterDialog::OnRunFinished() {
         folder.swap(m_snapshot.folderToOpen);
     }
     if (!folder.empty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)));
+        m_folderOpener(FromPath(folder));
     }
     if (m_control.m_bExitRequested) {
         QDialog::reject();
@@ -351,24 +424,26 @@ void ConverterDialog::OnRunFinished() {
 }
 
 QString ConverterDialog::ProblemSummary() const {
-    QStringList lines;
-    int listed = 0;
-    for (const RunProblem& problem : m_summary.problems) {
-        if (++listed > kMaxListedProblems) {
-            continue;
-        }
-        lines << QStringLiteral("%1：%2").arg(FromPath(problem.path),
-                                              FromText(DescribeReason(problem, Language::Chinese)));
+    const auto overwritten = std::count_if(
+        m_summary.problems.begin(), m_summary.problems.end(),
+        [](const RunProblem& problem) { return problem.kind == RunProblem::Kind::Overwritten; });
+    QStringList counts;
+    if (m_summary.failed > 0) {
+        counts << QStringLiteral("%1 个文件未能转换").arg(m_summary.failed);
     }
-    if (listed == 0) {
+    if (m_summary.unreadableFolders > 0) {
+        counts << QStringLiteral("%1 个文件夹无法读取").arg(m_summary.unreadableFolders);
+    }
+    if (m_summary.warned > 0) {
+        counts << QStringLiteral("%1 个文件有警告").arg(m_summary.warned);
+    }
+    if (overwritten > 0) {
+        counts << QStringLiteral("%1 个文档被覆盖").arg(overwritten);
+    }
+    if (counts.isEmpty()) {
         return {};
     }
-    if (listed > kMaxListedProblems) {
-        lines << QStringLiteral("……另有 %1 个").arg(listed - kMaxListedProblems);
-    }
-    lines.prepend(m_summary.failed > 0 ? QStringLiteral("未能转换的文件和其他问题：")
-                                       : QStringLiteral("转换时的问题："));
-    return lines.join(QLatin1Char('\n'));
+    return counts.join(QStringLiteral("，")) + QStringLiteral("。详见“详情…”。");
 }
 
 bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -11,7 +11,9 @@
 #include <mutex>
 #include <thread>
 
+class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,8 +23,8 @@ namespace tolvren {
 
 class TextProgressCtrl;
 
-/// The main window: source and target folders, author, output extension, and a run of the batch
-/// worker on a thread of its own with its progress.
+/// The main window: source and target folders, author, output format, the scripts' encoding, and
+/// a run of the batch worker on a thread of its own with its progress and its problems.
 ///
 /// The worker never waits for the window: it publishes its progress into a snapshot under the
 /// window's lock, and a timer on the window's thread shows the newest state once a frame. Its two
@@ -43,24 +45,31 @@ public:
     ConverterDialog(const ConverterDialog&) = delete;
     ConverterDialog& operator=(const ConverterDialog&) = delete;
 
+    /// Shows a folder in the desktop's file browser: QDesktopServices in the program.
+    using FolderOpener = std::function<void(const QString& folder)>;
+
     void SetFolderPicker(FolderPickerFunction picker) { m_folderPicker = std::move(picker); }
+    void SetFolderOpener(FolderOpener opener) { m_folderOpener = std::move(opener); }
 
     /// Whether a worker thread exists (from Start until it has returned and been joined).
     bool IsRunActive() const { return m_worker.joinable(); }
-    /// What the last run did; read it only while no run is active.
-    const RunSummary& LastRun() const { return m_summary; }
 
     /// Takes `folder` as the source as browsing to it does: the target becomes its kmc subfolder.
     void SetSourceFolder(const QString& folder) { ApplySourceFolder(folder); }
 
     void OnBrowseSource();
     void OnBrowseTarget();
+    /// Takes the boxes (a leading "~" as the home folder), the author and the encoding into a
+    /// request and starts the worker; when the request cannot run, the bar says why and nothing
+    /// starts.
     void OnStart();
     void OnStop();
     /// Exit, Esc and the close box: closes at once when idle; during a run asks the worker to end
     /// after the current file, and the window closes when it has.
     void OnCancel();
     void OnAbout();
+    /// "详情…": the list of the last run's problems, in a window of its own.
+    void OnDetails();
 
     /// true: control texts to the four fields; false: the four fields to their controls.
     void UpdateData(bool saveAndValidate);
@@ -114,9 +123,13 @@ private:
     QLabel* m_staticElapsed = nullptr;
     QRadioButton* m_radioKmc = nullptr;
     QRadioButton* m_radioXml = nullptr;
+    QButtonGroup* m_formatGroup = nullptr;
+    QComboBox* m_comboEncoding = nullptr;
     QCheckBox* m_checkOpenTarget = nullptr;
+    QPushButton* m_btnDetails = nullptr;
 
     FolderPickerFunction m_folderPicker = &FolderPicker;
+    FolderOpener m_folderOpener;
 
     RunFunction m_runFunction;
     RunRequest m_request;

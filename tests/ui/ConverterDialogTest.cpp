@@ -1,337 +1,348 @@
-// The dialog's own behaviour, driven by a stand-in worker that converts nothing but makes the
-// worker's calls in the worker's order and can be held before each file.
+// The window's own behaviour, driven by a stand-in worker that asks what the worker asks, shows
+// one step per file and can be held before each; what a run does is the engine's to test. The
+// last test runs the real worker once, to prove the wiring against the command-line tool.
 #include "ui/ConverterDialog.h"
 
-#include "ui/AboutDialog.h"
+#include "batch/Messages.h"
+#include "support/TestTree.h"
 #include "ui/CommandLineInfo.h"
+#include "ui/ControlIds.h"
+#include "ui/ConverterApp.h"
+#include "ui/ProblemListDialog.h"
 #include "ui/TextProgressCtrl.h"
 
-#include <QAction>
+#include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QTableView>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
-#include <atomic>
-#include <memory>
+#include <chrono>
 #include <semaphore>
 
 using namespace tolvren;
 
 namespace {
 
-struct FakeRun {
-    int files = 3;
+struct FakeWorker {
     bool held = false;
-    std::counting_semaphore<1000> gate{0}; ///< one release lets one held file through
-    std::atomic<int> converting{-1};       ///< index of the file being "converted"
-    std::atomic<int> converted{0};
-    std::atomic<bool> closeAfterRun{false};
-    std::atomic<bool> finished{false};
+    RunSummary outcome;                  ///< the counts and problems the run ends with
+    std::counting_semaphore<64> gate{0}; ///< one release lets one held file through
+    std::binary_semaphore returning{0};
+    std::atomic<int> begun{0};
+    RunRequest request; ///< what the window gave, read once the run has been joined
+    OutputFormat format = OutputFormat::Kmc;
 
-    void Reset(int count, bool hold) {
-        files = count;
-        held = hold;
-        while (gate.try_acquire()) {
+    RunSummary Run(const RunRequest& given, RunControl& control, RunFrontEnd& window) {
+        request = given;
+        format = window.AskFormat();
+        RunSummary summary = outcome;
+        while (summary.done < 3 && !control.StopRequested()) {
+            ++begun;
+            if (held) {
+                gate.acquire();
+            }
+            const int done = ++summary.done;
+            window.ShowProgress({done, 3, done * 100 / 3, std::to_string(done) + "/3",
+                                 std::to_string(done) + "毫秒"});
         }
-        converting = -1;
-        converted = 0;
-        closeAfterRun = false;
-        finished = false;
+        summary.finalText = summary.done == 3 ? "done" : "stopped";
+        window.ShowFinished(summary);
+        control.m_bRunning = false;
+        if (window.IsOpenTargetChecked()) {
+            window.OpenFolder(given.targetDir);
+        }
+        returning.release();
+        return summary;
     }
 };
 
-FakeRun g_fake;
+enum class EndWay { Stop, ExitButton, Escape, CloseBox };
 
-int FakeWorker(RunState& run) {
-    RunFrontEnd& ui = *run.m_pFrontEnd;
-    ui.IsKmcChecked();
-    ui.SetProgressRange(0, 100);
-    int i = 0;
-    for (; i < g_fake.files; ++i) {
-        if (run.m_bRunning == 0 || run.m_bExitRequested != 0) {
-            break;
-        }
-        g_fake.converting = i;
-        if (g_fake.held) {
-            g_fake.gate.acquire();
-        }
-        ++g_fake.converted;
-        ui.SetProgressPos((i + 1) * 100 / g_fake.files);
-        ui.SetProgressText(std::to_string(i + 1) + "/" + std::to_string(g_fake.files));
-        ui.UpdateElapsed(std::to_string(i + 1) + "毫秒");
-    }
-    ui.SetProgressText(i == g_fake.files ? "done" : "stopped");
-    ui.SetStartEnabled(true);
-    ui.SetStopEnabled(false);
-    run.m_bRunning = 0;
-    ui.IsOpenTargetChecked();
-    if (run.m_bExitRequested != 0) {
-        g_fake.closeAfterRun = true;
-        ui.CloseAfterRun();
-    }
-    g_fake.finished = true;
-    return 0;
-}
-
-template <typename T>
-T* Control(QWidget& dialog, const char* id) {
-    return dialog.findChild<T*>(QString::fromLatin1(id), Qt::FindDirectChildrenOnly);
-}
-
-QString FakePickerResult;
-QString FakePicker(QWidget* /*owner*/) {
-    return FakePickerResult;
-}
+// 歌名 and 第一行 in GBK.
+const std::string kSong = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Song');\r\n"
+                          "karaoke.add('00:01.000', '00:03.000', '\xB5\xDA\xD2\xBB\xD0\xD0', "
+                          "'500,800,700');\r\n";
 
 } // namespace
+
+Q_DECLARE_METATYPE(EndWay)
 
 class ConverterDialogTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<FakeWorker> m_fake;
     std::unique_ptr<ConverterDialog> m_dialog;
+    QString m_strPicked;
+    QString m_strOpened;
 
-    ConverterDialog& Dialog() { return *m_dialog; }
-    QLineEdit* Edit(const char* id) { return Control<QLineEdit>(Dialog(), id); }
-    QPushButton* Button(const char* id) { return Control<QPushButton>(Dialog(), id); }
-    TextProgressCtrl* Bar() { return Control<TextProgressCtrl>(Dialog(), "1010"); }
+    template <typename Control = QWidget>
+    Control* Find(const char* id) {
+        return m_dialog->findChild<Control*>(QLatin1String(id), Qt::FindDirectChildrenOnly);
+    }
+    void Click(const char* id) { QTest::mouseClick(Find<QAbstractButton>(id), Qt::LeftButton); }
+    void Type(const char* id, const QString& text) { Find<QLineEdit>(id)->setText(text); }
+    QString Shown(const char* id) { return Find<QLineEdit>(id)->text(); }
+    QString Elapsed() { return Find<QLabel>(ids::kElapsed)->text(); }
+    TextProgressCtrl* Bar() { return Find<TextProgressCtrl>(ids::kProgress); }
+    bool IsIdle() { return Find(ids::kStart)->isEnabled() && !Find(ids::kStop)->isEnabled(); }
 
-    void StartHeldRun(int files) {
-        g_fake.Reset(files, true);
-        Edit("1001")->setText(QStringLiteral("/in"));
-        Edit("1002")->setText(QStringLiteral("/out"));
-        QTest::mouseClick(Button("1005"), Qt::LeftButton);
-        QTRY_COMPARE(g_fake.converting.load(), 0);
+    void Start(const QString& source = "/", const QString& target = "/out") {
+        Type(ids::kSourceEdit, source);
+        Type(ids::kTargetEdit, target);
+        Click(ids::kStart);
+    }
+    void StartHeldOnTheFirstFile() {
+        m_fake->held = true;
+        Start();
+        QTRY_COMPARE(m_fake->begun.load(), 1);
+    }
+    void ShowDialog(ConverterDialog::RunFunction run) {
+        m_dialog = std::make_unique<ConverterDialog>(std::move(run));
+        m_dialog->SetFolderPicker([this](QWidget*) { return m_strPicked; });
+        m_dialog->SetFolderOpener([this](const QString& folder) { m_strOpened = folder; });
+        m_dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
     }
 
 private slots:
     void init() {
-        g_fake.Reset(3, false);
-        m_dialog = std::make_unique<ConverterDialog>(&FakeWorker);
-        Dialog().SetFolderPicker(&FakePicker);
-        Dialog().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&Dialog()));
+        m_fake = std::make_unique<FakeWorker>();
+        ShowDialog([this](const RunRequest& r, RunControl& c, RunFrontEnd& f) {
+            return m_fake->Run(r, c, f);
+        });
     }
-
     void cleanup() {
-        for (int i = 0; i < 1000; ++i) {
-            g_fake.gate.release(); // never leave a held worker behind
-        }
+        m_fake->gate.release(64); // never leave a held worker behind
         m_dialog.reset();
     }
 
-    void startsIdleWithKmcChosen() {
-        QCOMPARE(Dialog().windowTitle(), QStringLiteral("Tolvren 批量转换器"));
-        QVERIFY(!Dialog().windowIcon().isNull());
-        QVERIFY(Control<QRadioButton>(Dialog(), "1007")->isChecked());
-        QVERIFY(!Control<QRadioButton>(Dialog(), "1008")->isChecked());
-        QVERIFY(!Control<QCheckBox>(Dialog(), "1013")->isChecked());
-        QVERIFY(Button("1005")->isEnabled());
-        QVERIFY(!Button("1009")->isEnabled());
-        QCOMPARE(Control<QLabel>(Dialog(), "1011")->text(), QString());
-        QCOMPARE(Bar()->DisplayText(), QStringLiteral("0%"));
-        QVERIFY(!Dialog().IsRunActive());
-    }
-
-    void controlsCarryTheirTextsInTabOrder() {
-        const QStringList ids =
-            QStringLiteral("1001 1002 1006 1007 1008 1013 1005 1009 2 1003 1004")
-                .split(QLatin1Char(' '));
+    // In tab order: the controls, and the buttons' texts with + when checked, - when disabled.
+    void startsIdleWithItsControlsInTabOrderAndNamed() {
+        const QStringList order = {ids::kSourceEdit, ids::kTargetEdit,    ids::kAuthorEdit,
+                                   ids::kKmcRadio,   ids::kXmlRadio,      ids::kLrcRadio,
+                                   ids::kAssRadio,   ids::kEncodingCombo, ids::kOpenTargetCheck,
+                                   ids::kStart,      ids::kStop,          ids::kExit,
+                                   ids::kDetails,    ids::kBrowseSource,  ids::kBrowseTarget};
         const QStringList texts =
-            QStringLiteral("|||KMC|XML|打开目标目录|开始(&S)|停止(&T)|退出(&X)|浏览|浏览")
-                .split(QLatin1Char('|'));
-        QStringList tabOrder;
-        for (QWidget* w = Edit("1001"); tabOrder.size() < ids.size(); w = w->nextInFocusChain()) {
+            QStringLiteral("|||KMC+|XML|LRC|ASS||打开目标目录|开始(&S)|停止(&T)-|"
+                           "退出(&X)|详情(&D)…-|浏览|浏览")
+                .split('|');
+        QWidget* w = Find(ids::kSourceEdit);
+        for (int i = 0; i < order.size(); w = w->nextInFocusChain()) {
             if ((w->focusPolicy() & Qt::TabFocus) != 0) {
-                tabOrder << w->objectName();
-                if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-                    QCOMPARE(button->text(), texts[ids.indexOf(w->objectName())]);
-                }
+                auto* button = qobject_cast<QAbstractButton*>(w);
+                QCOMPARE(w->objectName(), order[i]);
+                QCOMPARE(button == nullptr ? QString()
+                                           : button->text() + (button->isChecked() ? "+" : "") +
+                                                 (button->isEnabled() ? "" : "-"),
+                         texts[i++]);
+                QVERIFY(button != nullptr || !w->accessibleName().isEmpty());
             }
         }
-        QCOMPARE(tabOrder, ids);
-        QCOMPARE(Edit("1001")->accessibleName(), QStringLiteral("KSC路径"));
-        QCOMPARE(Edit("1002")->accessibleName(), QStringLiteral("KMC路径"));
-        QCOMPARE(Edit("1006")->accessibleName(), QStringLiteral("作者"));
+        QCOMPARE(Find<QComboBox>(ids::kEncodingCombo)->currentText(), QStringLiteral("GBK"));
+        QCOMPARE(Bar()->DisplayText() + Elapsed(), QStringLiteral("0%"));
     }
 
-    void controlsFitTheWindowWithoutOverlapping() {
-        QList<QWidget*> controls;
-        for (QWidget* child : Dialog().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            bool numbered = false;
-            child->objectName().toInt(&numbered);
-            if (numbered) {
-                controls << child;
-            }
+    void browsingASourceProposesATargetInsideIt() {
+        for (const auto& [picked, shown] :
+             {std::pair{"/home/u/歌曲", "/home/u/歌曲/ /home/u/歌曲/kmc"},
+              {"/", "/ /kmc"},
+              {"", "typed typed"}}) {
+            Type(ids::kSourceEdit, QStringLiteral("typed"));
+            Type(ids::kTargetEdit, QStringLiteral("typed"));
+            m_strPicked = QString::fromUtf8(picked);
+            Click(ids::kBrowseSource);
+            QCOMPARE(Shown(ids::kSourceEdit) + " " + Shown(ids::kTargetEdit),
+                     QString::fromUtf8(shown));
         }
-        QCOMPARE(controls.size(), 14);
-        for (QWidget* a : controls) {
-            QVERIFY2(Dialog().rect().contains(a->geometry()), qPrintable(a->objectName()));
-            for (QWidget* b : controls) {
-                QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
-                         qPrintable(a->objectName() + " overlaps " + b->objectName()));
-            }
+        m_strPicked = QStringLiteral("/out/kmc"); // a target is taken as picked
+        Click(ids::kBrowseTarget);
+        QCOMPARE(Shown(ids::kTargetEdit), m_strPicked);
+        // A folder named on the command line, as a path or as a file manager's URL, acts alike.
+        const QString folder = QDir::tempPath();
+        for (const QString& given : {folder + "/.", QUrl::fromLocalFile(folder).url()}) {
+            m_dialog->SetSourceFolder(ParseCommandLine({"tolvren", given}).sourceFolder);
+            QCOMPARE(Shown(ids::kSourceEdit) + " " + Shown(ids::kTargetEdit),
+                     folder + "/ " + folder + "/kmc");
         }
+        QVERIFY(!ParseCommandLine({"tolvren", folder, "--bogus"}).usageError.isEmpty());
     }
 
-    void browsingProposesATargetInsideTheSource() {
-        struct Row {
-            QString picked, source, target;
-        };
-        for (const Row& row : {Row{"/home/u/歌曲", "/home/u/歌曲/", "/home/u/歌曲/kmc"},
-                               Row{"/", "/", "/kmc"}, Row{"", "typed source", "typed target"}}) {
-            Edit("1001")->setText(QStringLiteral("typed source"));
-            Edit("1002")->setText(QStringLiteral("typed target"));
-            Edit("1006")->setText(QStringLiteral("typed author"));
-            FakePickerResult = row.picked;
-            QTest::mouseClick(Button("1003"), Qt::LeftButton);
-            QCOMPARE(Edit("1001")->text(), row.source);
-            QCOMPARE(Edit("1002")->text(), row.target);
-            QCOMPARE(Edit("1006")->text(), QStringLiteral("typed author"));
-            FakePickerResult = row.picked.isEmpty() ? QString() : QStringLiteral("/out/kmc");
-            QTest::mouseClick(Button("1004"), Qt::LeftButton); // the target is taken as picked
-            QCOMPARE(Edit("1002")->text(), row.picked.isEmpty() ? row.target : "/out/kmc");
-            QCOMPARE(Edit("1001")->text(), row.source);
+    void startSaysWhatIsMissingAndStartsNothing() {
+        for (const auto& [source, target, said] :
+             {std::tuple{"", "/out", "请填写 KSC 路径"},
+              {"/", "", "请填写 KMC 路径"},
+              {"/no/such", "/out", "KSC 路径不存在：/no/such"}}) {
+            Start(QString::fromUtf8(source), QString::fromUtf8(target));
+            QCOMPARE(Bar()->GetWindowText(), QString::fromUtf8(said));
+            QVERIFY(!m_dialog->IsRunActive() && IsIdle());
         }
+        QCOMPARE(m_fake->begun.load(), 0);
     }
 
-    void droppingAFolderOnTheSourceActsLikeBrowsing() {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString file = dir.filePath(QStringLiteral("a.ksc"));
-        QFile(file).open(QIODevice::WriteOnly);
-
-        auto drop = [this](const QString& path) {
-            QMimeData mime;
-            mime.setUrls({QUrl::fromLocalFile(path)});
-            QLineEdit* edit = Edit("1001");
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton,
-                                  Qt::NoModifier);
-            QApplication::sendEvent(edit, &enter);
-            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(edit, &event);
-            return enter.isAccepted();
-        };
-        QVERIFY(!drop(file));
-        QCOMPARE(Edit("1001")->text(), QString());
-        QVERIFY(drop(dir.path()));
-        QCOMPARE(Edit("1001")->text(), dir.path() + "/");
-        QCOMPARE(Edit("1002")->text(), dir.path() + "/kmc");
+    // The format from the radios, the encoding from the box, "~" as the home folder, and the
+    // folder to open when "打开目标目录" is checked.
+    void theRunGetsTheWindowsChoices() {
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", "/tmp");
+        for (const auto& [radio, format, encoding, open] :
+             {std::tuple{ids::kXmlRadio, OutputFormat::Xml, "auto", true},
+              {ids::kLrcRadio, OutputFormat::Lrc, "gb18030", false},
+              {ids::kAssRadio, OutputFormat::Ass, "big5", true},
+              {ids::kKmcRadio, OutputFormat::Kmc, "utf-8", false}}) {
+            Click(radio);
+            auto* combo = Find<QComboBox>(ids::kEncodingCombo);
+            combo->setCurrentIndex(combo->findData(QString::fromLatin1(encoding)));
+            Find<QAbstractButton>(ids::kOpenTargetCheck)->setChecked(open);
+            m_strOpened.clear();
+            Start(QStringLiteral("~"), QStringLiteral("~/out"));
+            QTRY_VERIFY(!m_dialog->IsRunActive());
+            QCOMPARE(m_fake->format, format);
+            QCOMPARE(m_fake->request.encoding.IcuName(),
+                     InputEncoding::FromName(encoding)->IcuName());
+            QCOMPARE(m_fake->request.encoding.IsAutomatic(), encoding == std::string("auto"));
+            QCOMPARE(m_fake->request.sourceDir + " " + m_fake->request.targetDir, "/tmp /tmp/out");
+            QCOMPARE(m_strOpened, open ? QStringLiteral("/tmp/out") : QString());
+        }
+        qputenv("HOME", home);
     }
 
-    void aFolderNamedOnTheCommandLineActsLikeBrowsing() {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString file = dir.filePath(QStringLiteral("a.ksc"));
-        QFile(file).open(QIODevice::WriteOnly);
-        // As a launcher (%f) or a file manager's URL hands it over.
-        for (const QString& given : {dir.path() + "/.", QUrl::fromLocalFile(dir.path()).url()}) {
-            const CommandLineInfo info = ParseCommandLine({"tolvren", given});
-            QCOMPARE(info.sourceFolder, dir.path());
-            Dialog().SetSourceFolder(info.sourceFolder);
-            QCOMPARE(Edit("1001")->text(), dir.path() + "/");
-            QCOMPARE(Edit("1002")->text(), dir.path() + "/kmc");
-        }
-        QCOMPARE(ParseCommandLine({"tolvren", "--", file}).notAFolder, file);
-        for (const char* extra : {"--bogus", "-x", "b"}) {
-            QVERIFY(!ParseCommandLine({"tolvren", dir.path(), extra}).usageError.isEmpty());
-        }
+    // The window's thread does nothing while the worker runs through; the window then shows the
+    // last step and the final text exactly and gives the buttons back.
+    void theWorkerNeverWaitsForTheWindow() {
+        Start();
+        QVERIFY(!IsIdle());
+        QVERIFY(m_fake->returning.try_acquire_for(std::chrono::seconds(10)));
+        QTRY_VERIFY(!m_dialog->IsRunActive());
+        QCOMPARE(Bar()->GetWindowText() + " " + Elapsed() + " " + QString::number(Bar()->GetPos()),
+                 QStringLiteral("done 3毫秒 100"));
+        QVERIFY(IsIdle() && !Find(ids::kDetails)->isEnabled() && Bar()->toolTip().isEmpty());
     }
 
-    void startNeedsBothFolders() {
-        for (const auto& [source, target] : {std::pair{"/in", ""}, std::pair{"", "/out"}}) {
-            Edit("1001")->setText(QString::fromUtf8(source));
-            Edit("1002")->setText(QString::fromUtf8(target));
-            QTest::mouseClick(Button("1005"), Qt::LeftButton);
-            QVERIFY(!Dialog().IsRunActive());
-            QVERIFY(Button("1005")->isEnabled());
-            QVERIFY(!Button("1009")->isEnabled());
-            QCOMPARE(Bar()->DisplayText(), QStringLiteral("0%"));
+    void problemsAreCountedAndListedForCopying() {
+        using Kind = RunProblem::Kind;
+        m_fake->outcome.failed = m_fake->outcome.unreadableFolders = m_fake->outcome.warned = 1;
+        for (const Kind kind : {Kind::Failed, Kind::FolderUnreadable, Kind::Warning, Kind::Warning,
+                                Kind::Overwritten}) {
+            const std::string n = std::to_string(m_fake->outcome.problems.size() + 1);
+            m_fake->outcome.problems.push_back({kind, "/in/" + n + ".ksc", "", "/out/" + n + ".kmc",
+                                                IoResult::Failed(IoStep::OpenSource, EACCES),
+                                                ScriptWarning(ScriptWarning::Kind::NoLyricLines)});
         }
+        Start();
+        QTRY_VERIFY(!m_dialog->IsRunActive());
+        QCOMPARE(Bar()->toolTip(), QStringLiteral("1 个文件未能转换，1 个文件夹无法读取，1 个文件有"
+                                                  "警告，1 个文档被覆盖。详见“详情…”。"));
+        Click(ids::kDetails);
+        auto* list = m_dialog->findChild<ProblemListDialog*>();
+        QVERIFY(list != nullptr && list->isVisible());
+        QCOMPARE(list->CopiedText().count('\n'), 6); // the heading and every problem
+        list->findChild<QTableView*>()->selectRow(4);
+        QTest::keyClick(list->findChild<QTableView*>(), Qt::Key_C, Qt::ControlModifier);
+        const std::string reason = DescribeReason(m_fake->outcome.problems[4], Language::Chinese);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "源路径\t目标路径\t原因\n/in/5.ksc\t/out/5.kmc\t" +
+                     QString::fromStdString(reason) + "\n");
     }
 
-    void exitClosesAtOnceWhenIdleAndAfterTheCurrentFileDuringARun_data() {
-        QTest::addColumn<int>("way");
+    void eachWayToEndAsksTheWorkerAndTheWindowFollows_data() {
+        QTest::addColumn<EndWay>("way");
         QTest::addColumn<bool>("running");
         for (const bool running : {false, true}) {
-            const char* when = running ? " during a run" : " when idle";
-            QTest::newRow(QByteArray("button") + when) << 0 << running;
-            QTest::newRow(QByteArray("Esc") + when) << 1 << running;
-            QTest::newRow(QByteArray("close box") + when) << 2 << running;
+            for (const auto& [way, name] : {std::pair{EndWay::Stop, "Stop"},
+                                            {EndWay::ExitButton, "Exit"},
+                                            {EndWay::Escape, "Esc"},
+                                            {EndWay::CloseBox, "close box"}}) {
+                QTest::addRow("%s %s", name, running ? "during a run" : "when idle")
+                    << way << running;
+            }
         }
     }
-    void exitClosesAtOnceWhenIdleAndAfterTheCurrentFileDuringARun() {
-        QFETCH(int, way);
+    // Stop keeps the window; the others close it, during a run once the current file is done.
+    // Meanwhile the window shows what the worker has done.
+    void eachWayToEndAsksTheWorkerAndTheWindowFollows() {
+        QFETCH(EndWay, way);
         QFETCH(bool, running);
-        QSignalSpy rejected(&Dialog(), &QDialog::rejected);
+        QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
         if (running) {
-            StartHeldRun(5);
-            QVERIFY(!Button("1005")->isEnabled());
-            QVERIFY(Button("1009")->isEnabled());
+            StartHeldOnTheFirstFile();
+            m_fake->gate.release();
+            QTRY_COMPARE(Bar()->GetWindowText() + " " + Elapsed(), QStringLiteral("1/3 1毫秒"));
         }
-        if (way == 0) {
-            QTest::mouseClick(Button("2"), Qt::LeftButton);
-        } else if (way == 1) {
-            QTest::keyClick(&Dialog(), Qt::Key_Escape);
+        if (way == EndWay::Stop || way == EndWay::ExitButton) {
+            Click(way == EndWay::Stop ? ids::kStop : ids::kExit);
+        } else if (way == EndWay::Escape) {
+            QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
         } else {
-            Dialog().close();
+            m_dialog->close();
         }
         if (running) {
             QApplication::processEvents();
-            QVERIFY(Dialog().isVisible());
-            QVERIFY(Dialog().IsRunActive());
-            g_fake.gate.release();
-            QTRY_VERIFY(!Dialog().isVisible());
-            QCOMPARE(g_fake.converted.load(), 1);
-            QVERIFY(g_fake.closeAfterRun);
+            QVERIFY(m_dialog->isVisible() && m_dialog->IsRunActive());
+            m_fake->gate.release();
+            QTRY_VERIFY(!m_dialog->IsRunActive());
+            QCOMPARE(m_fake->begun.load(), 2);
+            QCOMPARE(Bar()->GetWindowText() + QString::number(Bar()->GetPos()),
+                     QStringLiteral("stopped66"));
         }
-        QVERIFY(!Dialog().isVisible());
-        QVERIFY(!Dialog().IsRunActive());
-        QCOMPARE(rejected.size(), 1);
+        QCOMPARE(m_dialog->isVisible(), way == EndWay::Stop);
+        QCOMPARE(rejected.size(), way == EndWay::Stop ? 0 : 1);
+        QVERIFY(IsIdle());
     }
 
-    // The window goes away while the worker waits for it: the worker is released, finishes
-    // its file and ends; nothing hangs.
-    void destroyingTheDialogDuringARunEndsTheWorker() {
-        StartHeldRun(5);
-        g_fake.gate.release(); // the worker now calls into a window that does not answer
-        m_dialog.reset();
-        QVERIFY(g_fake.finished);
-        QCOMPARE(g_fake.converted.load(), 1);
+    void destroyingTheWindowDuringARunEndsTheWorker() {
+        StartHeldOnTheFirstFile();
+        m_fake->gate.release();
+        m_dialog.reset(); // joins the worker, which finds the exit flag after its file
+        QCOMPARE(m_fake->begun.load(), 1);
     }
 
-    void aboutIsReachableFromF1AndTheContextMenu() {
-        auto* about = Dialog().findChild<QAction*>(QStringLiteral("aboutAction"));
-        QVERIFY(about != nullptr);
-        QCOMPARE(about->text(), QStringLiteral("关于 Tolvren(&A)..."));
-        QVERIFY(Dialog().actions().contains(about));
-        QCOMPARE(Dialog().contextMenuPolicy(), Qt::ActionsContextMenu);
+    void qtSpeaksChinese() {
+        QVERIFY(LoadQtChineseTexts(*qApp));
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("复制(&C)"));
+    }
 
-        QString title;
-        QString name;
-        QTimer::singleShot(0, this, [&] {
-            auto* box = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-            QVERIFY(box != nullptr);
-            title = box->windowTitle();
-            for (auto* label : box->findChildren<QLabel*>()) {
-                if (label->text().startsWith(QStringLiteral("Tolvren  "))) {
-                    name = label->text();
-                }
-            }
-            QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
-        });
-        QTest::keyClick(&Dialog(), Qt::Key_F1);
-        QCOMPARE(title, QStringLiteral("关于 Tolvren"));
-        QCOMPARE(name, QStringLiteral("Tolvren  批量转换器"));
-        QVERIFY(Dialog().isVisible());
+    // The real worker into a relative target: the buttons, the bar, the problems and the folder
+    // to open come through, and the documents are what the command-line tool writes.
+    void aRealRunWritesWhatTheCommandLineToolWrites() {
+        test::TestTree tree;
+        for (const char* name : {"src/a.ksc", "src/pop/情歌.ksc", "src/bad.ksc"}) {
+            tree.Write(name, kSong);
+        }
+        tree.Write("src/empty.ksc", ""); // converted, with a warning
+        tree.MakeFolder("out/bad.kmc");  // cannot be written over
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(tree.Root()));
+        ShowDialog(&ConvertWorker);
+        Type(ids::kAuthorEdit, QStringLiteral("作者"));
+        Click(ids::kOpenTargetCheck);
+        Start(QString::fromStdString(tree.Path("src")), QStringLiteral("out"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->IsRunActive(), 30000);
+        QDir::setCurrent(cwd);
+        QCOMPARE(Bar()->GetWindowText(), QStringLiteral("4/4  100% 完成（1 个文件失败）"));
+        QCOMPARE(Bar()->toolTip(),
+                 QStringLiteral("1 个文件未能转换，1 个文件有警告。详见“详情…”。"));
+        QVERIFY(IsIdle() && Elapsed().endsWith(QStringLiteral("毫秒")));
+        QCOMPARE(m_strOpened, QString::fromStdString(tree.Path("out")));
+
+        QProcess cli;
+        cli.start(qEnvironmentVariable("TOLVREN_CLI"),
+                  {"-q", "-a", "作者", QString::fromStdString(tree.Path("src")),
+                   QString::fromStdString(tree.Path("cli"))});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        for (const std::string name : {"a", "情歌", "empty"}) {
+            const std::string document = tree.Read(tree.Path("out/" + name + ".kmc"));
+            QVERIFY2(!document.empty(), name.c_str());
+            QCOMPARE(document, tree.Read(tree.Path("cli/" + name + ".kmc")));
+        }
     }
 };
 
