@@ -161,16 +161,14 @@ TEST(Faults, OddNamesAndDeepPathsConvertUnderTheirOwnNames) {
     EXPECT_FALSE(TestTree::Exists("pwned"));
 }
 
-TEST(Faults, LinksLoopsAndSpecialFilesNeverHang) {
+TEST(Faults, LinksLoopsAndFifosNeverHang) {
     FaultRun r;
     r.Songs({"a.ksc", "sub/b.ksc"});
     std::filesystem::create_directory_symlink(r.tree.Path("src"), r.tree.Path("src/sub/loop"));
     std::filesystem::create_directory_symlink("..", r.tree.Path("src/sub/parent"));
     std::filesystem::create_symlink(r.tree.Path("nowhere.ksc"), r.tree.Path("src/dangling.ksc"));
     ::mkfifo(r.tree.Path("src/fifo.ksc").c_str(), 0644);
-    const int sock = r.tree.Socket("src/socket.ksc");
     const auto outcome = RunInChild([&] { return r.Start(), r.summary.failed; }, 30);
-    ::close(sock);
     EXPECT_EQ(outcome.signal, 0) << "the run hung or crashed";
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_THAT(r.Documents(), ElementsAre("a.kmc", "b.kmc"));

@@ -10,9 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -53,22 +51,6 @@ public:
 
     void Link(const std::string& target, const std::string& relative) const {
         std::filesystem::create_symlink(target, Path(relative));
-    }
-
-    /// Binds a listening-free socket at `relative`; returns its descriptor (close it when done).
-    int Socket(const std::string& relative) const {
-        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const std::string path = Path(relative);
-        if (sock < 0 || path.size() >= sizeof address.sun_path) {
-            throw std::runtime_error("socket path too long");
-        }
-        path.copy(address.sun_path, path.size());
-        if (::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            throw std::runtime_error("bind failed");
-        }
-        return sock;
     }
 
     /// The sorted names in folder `relative` ("" for the root).
