@@ -14,6 +14,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
+#include <unordered_set>
 
 namespace tolvren {
 
@@ -44,6 +45,9 @@ struct Job {
     std::string source;
     std::string folder; ///< the document's folder
     std::string name;   ///< the document's name in it
+    /// The script has the name of a document of this run, which may be written over it before its
+    /// turn: it is read only then, as a run file by file would read it.
+    bool readAtItsTurn = false;
     std::string Target() const { return folder + '/' + name; }
 };
 
@@ -53,6 +57,18 @@ std::string DocumentName(const std::string& sourceName, std::string_view extensi
     std::string name = sourceName.substr(0, sourceName.size() > 3 ? sourceName.size() - 3 : 0);
     name += extension;
     return name;
+}
+
+// `path` made absolute, without a trailing '/' unless it is the root.
+std::string Folder(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::string folder = MakeAbsolute(path);
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder;
 }
 
 std::string LastComponent(const std::string& path) {
@@ -188,7 +204,12 @@ private:
         }
         const std::size_t index = m_nNext++;
         lock.unlock();
-        PreparedDocument document = ConvertJob(m_converter, m_pFolders, m_jobs[index], &m_bCancel);
+        // A script that may become a document of this run is left for the run to read at its
+        // turn.
+        const Job& job = m_jobs[index];
+        PreparedDocument document = job.readAtItsTurn && m_pFolders != nullptr
+                                        ? PreparedDocument()
+                                        : ConvertJob(m_converter, m_pFolders, job, &m_bCancel);
         lock.lock();
         Slot& slot = m_slots[index % m_nWindow];
         slot.index = index;
@@ -244,7 +265,8 @@ std::string FailureSuffix(int failedFiles, int unreadableFolders) {
 class Run {
 public:
     Run(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd)
-        : m_request(request), m_control(control), m_frontEnd(frontEnd) {}
+        : m_request(request), m_control(control), m_frontEnd(frontEnd),
+          m_strSource(MakeAbsolute(request.sourceDir)), m_strTarget(Folder(request.targetDir)) {}
 
     RunSummary Carry() {
         const OutputFormat format = m_frontEnd.AskFormat();
@@ -257,7 +279,7 @@ public:
 
         std::optional<TargetFolders> folders;
         if (!jobs.empty() && !m_request.checkOnly) {
-            folders.emplace(m_request.targetDir);
+            folders.emplace(m_strTarget);
             if (!CreateTargetFolder()) {
                 return FinishUnwritable();
             }
@@ -274,9 +296,7 @@ public:
                     break;
                 }
                 PreparedDocument document = pipeline.Take(i);
-                if (m_writtenBy.contains(jobs[i].source)) {
-                    // The script was read ahead, but this run has written a document over it
-                    // since: read it as it is now, as a run file by file would.
+                if (folders && jobs[i].readAtItsTurn) {
                     document = ConvertJob(converter, &*folders, jobs[i], nullptr);
                 }
                 Report(jobs[i], document.Commit());
@@ -309,16 +329,15 @@ private:
         std::vector<Job> jobs;
         std::string absoluteBase;
         std::error_code notAFile;
-        if (std::filesystem::is_regular_file(m_request.sourceDir, notAFile)) {
+        if (std::filesystem::is_regular_file(m_strSource, notAFile)) {
             // A source that names one file is a run of that one file.
-            const std::string name = LastComponent(m_request.sourceDir);
             jobs.push_back(
-                {m_request.sourceDir, m_request.targetDir, DocumentName(name, extension)});
+                {m_strSource, m_strTarget, DocumentName(LastComponent(m_strSource), extension)});
             return jobs;
         }
         ScanOptions options;
         options.Reset();
-        options.baseFolder = m_request.sourceDir;
+        options.baseFolder = m_strSource;
         options.fileMask = fmt::format("*{}*", "*.ksc");
         options.includeSubfolders = 1;
         options.flags |= SCAN_BY_ATTRIBUTES;
@@ -339,8 +358,8 @@ private:
         // "情歌.ksc.bak" would otherwise come back as "情歌.ksc.kmc" and be taken for a script.
         FileIdentity target;
         FileIdentity source;
-        if (!m_request.targetDir.empty() && GetIdentity(m_request.targetDir, target) &&
-            GetIdentity(m_request.sourceDir, source) && !(target == source)) {
+        if (!m_request.targetDir.empty() && GetIdentity(m_strTarget, target) &&
+            GetIdentity(m_strSource, source) && !(target == source)) {
             hooks.skipFolders.push_back(target);
         }
         FileScanner scanner;
@@ -351,10 +370,11 @@ private:
         }
 
         jobs.reserve(static_cast<std::size_t>(scanner.GetCount()));
+        std::unordered_set<std::string> documentNames;
         for (int index = 0; index < scanner.GetCount(); ++index) {
             const std::string& path = scanner.PathAt(index);
             const std::size_t slash = path.rfind('/');
-            Job job{path, m_request.targetDir, DocumentName(path.substr(slash + 1), extension)};
+            Job job{path, m_strTarget, DocumentName(path.substr(slash + 1), extension)};
             // Keeping the tree: the document goes into the same subfolder of the target as its
             // script has below the searched folder.
             if (!absoluteBase.empty() && path.compare(0, absoluteBase.size(), absoluteBase) == 0 &&
@@ -362,7 +382,11 @@ private:
                 job.folder += '/';
                 job.folder.append(path, absoluteBase.size(), slash - absoluteBase.size());
             }
+            documentNames.insert(job.name);
             jobs.push_back(std::move(job));
+        }
+        for (Job& job : jobs) {
+            job.readAtItsTurn = documentNames.contains(LastComponent(job.source));
         }
         return jobs;
     }
@@ -370,10 +394,10 @@ private:
     // Only the target folder itself, as a user would create it by hand; an existing one is fine.
     bool CreateTargetFolder() {
         int error = 0;
-        if (::mkdir(m_request.targetDir.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (::mkdir(m_strTarget.c_str(), 0777) != 0 && errno != EEXIST) {
             error = errno;
         } else {
-            const FolderHandle folder(m_request.targetDir);
+            const FolderHandle folder(m_strTarget);
             error = folder.Error();
         }
         if (error == 0) {
@@ -450,7 +474,7 @@ private:
         m_frontEnd.ShowFinished(m_summary);
         m_control.m_bRunning = false;
         if (!m_request.checkOnly && m_frontEnd.IsOpenTargetChecked()) {
-            m_frontEnd.OpenFolder(MakeAbsolute(m_request.targetDir));
+            m_frontEnd.OpenFolder(m_strTarget);
         }
         if (m_control.m_bExitRequested) {
             m_frontEnd.CloseAfterRun();
@@ -461,6 +485,10 @@ private:
     const RunRequest& m_request;
     RunControl& m_control;
     RunFrontEnd& m_frontEnd;
+    // Both folders made absolute, the target without a trailing '/': documents and the scripts
+    // they may overwrite are then named alike.
+    std::string m_strSource;
+    std::string m_strTarget;
     RunSummary m_summary;
     bool m_bScanStopped = false;
     std::uint32_t m_nStart = 0;

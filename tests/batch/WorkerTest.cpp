@@ -3,6 +3,7 @@
 #include "files/DirectorySearch.h"
 #include "support/WorkerRun.h"
 
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -140,15 +141,18 @@ TEST(ConvertWorker, OneFileAsSourceIsARunOfOne) {
 }
 
 TEST(ConvertWorker, RerunsIntoOrInsideTheSourceNeverTouchASource) {
-    for (const std::string target : {"src", "src/kmc"}) {
+    for (const std::string target : {"src", "src/kmc", "./src/"}) {
         SCOPED_TRACE(target);
         WorkerRun w;
         w.Songs({"1.ksc", "情歌.ksc.bak"}); // a backup gives 情歌.ksc.kmc, a name with ".ksc"
-        w.request.targetDir = w.tree.Path(target);
+        w.request.targetDir = target;       // as typed, relative to the current folder
+        const std::filesystem::path cwd = std::filesystem::current_path();
+        std::filesystem::current_path(w.tree.Root());
         w.Start();
         w.Start();
+        std::filesystem::current_path(cwd);
         EXPECT_EQ(w.frontEnd.Texts().back(),
-                  target == "src" ? "3/3  100% 完成（1 个文件失败）" : "2/2  100% 完成");
+                  target == "src/kmc" ? "2/2  100% 完成" : "3/3  100% 完成（1 个文件失败）");
         EXPECT_EQ(TestTree::Read(w.tree.Path("src/1.ksc")), kSong);
         EXPECT_EQ(TestTree::Read(w.tree.Path("src/情歌.ksc.bak")), kSong);
     }
