@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <functional>
 
 namespace tolvren {
 
@@ -270,45 +271,23 @@ void SplitUnits(std::string_view text, std::vector<std::string_view>& units) {
     }
 }
 
-void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink,
-              std::vector<ScriptWarning>& warnings) {
-    std::string piece(kByteOrderMark);
-    const auto tag = [&piece](std::string_view name, std::string_view value) {
-        if (!value.empty()) {
-            piece.append("[").append(name).append(":").append(value).append("]\n");
-        }
-    };
-    tag("ti", header.title);
-    tag("ar", script.Singer());
-    tag("by", header.author);
-    tag("offset", script.Offset());
+namespace {
 
+// Writes `head`, then for every lyric line with a readable time what `appendLine` makes of it.
+void WriteTimedLines(const Script& script, const std::string& head, TextSink* sink,
+                     std::vector<ScriptWarning>& warnings,
+                     const std::function<void(const TimedLine&, std::string&)>& appendLine) {
     if (sink != nullptr) {
-        sink->WriteText(piece);
-        piece.clear();
+        sink->WriteText(head);
     }
+    std::string piece;
     LineTimer timer(warnings);
     script.ForEachLyric([&](const LyricStatement& statement) {
         const TimedLine* line = timer.Read(statement);
         if (line == nullptr || sink == nullptr) {
             return;
         }
-        piece += '[';
-        AppendLrcTime(piece, line->start);
-        piece += ']';
-        if (line->units.empty()) {
-            piece.append(line->text);
-        } else {
-            for (const TimedUnit& unit : line->units) {
-                piece += '<';
-                AppendLrcTime(piece, unit.start);
-                piece += '>';
-                piece.append(unit.text);
-            }
-            piece += '<';
-            AppendLrcTime(piece, line->units.back().end);
-            piece += '>';
-        }
+        appendLine(*line, piece);
         piece.append("\r\n"); // a lyric holds no line feed of its own
         if (piece.size() >= kPieceSize) {
             sink->Write(piece);
@@ -320,76 +299,94 @@ void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink
     }
 }
 
+} // namespace
+
+void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink,
+              std::vector<ScriptWarning>& warnings) {
+    std::string head(kByteOrderMark);
+    const auto tag = [&head](std::string_view name, std::string_view value) {
+        if (!value.empty()) {
+            head.append("[").append(name).append(":").append(value).append("]\n");
+        }
+    };
+    tag("ti", header.title);
+    tag("ar", script.Singer());
+    tag("by", header.author);
+    tag("offset", script.Offset());
+
+    WriteTimedLines(script, head, sink, warnings, [](const TimedLine& line, std::string& out) {
+        out += '[';
+        AppendLrcTime(out, line.start);
+        out += ']';
+        if (line.units.empty()) {
+            out.append(line.text);
+            return;
+        }
+        for (const TimedUnit& unit : line.units) {
+            out += '<';
+            AppendLrcTime(out, unit.start);
+            out += '>';
+            out.append(unit.text);
+        }
+        out += '<';
+        AppendLrcTime(out, line.units.back().end);
+        out += '>';
+    });
+}
+
 void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink,
               std::vector<ScriptWarning>& warnings) {
-    std::string piece(kByteOrderMark);
-    piece.append("[Script Info]\n");
-    piece.append("; Written by Tolvren from a KSC script\n");
-    piece.append("Title: ").append(header.title).append("\n");
-    piece.append("ScriptType: v4.00+\n");
-    piece.append("PlayResX: 1280\nPlayResY: 720\nWrapStyle: 0\nScaledBorderAndShadow: yes\n");
+    std::string head(kByteOrderMark);
+    head.append("[Script Info]\n");
+    head.append("; Written by Tolvren from a KSC script\n");
+    head.append("Title: ").append(header.title).append("\n");
+    head.append("ScriptType: v4.00+\n");
+    head.append("PlayResX: 1280\nPlayResY: 720\nWrapStyle: 0\nScaledBorderAndShadow: yes\n");
     if (!script.Singer().empty()) {
-        piece.append("; Singer: ").append(script.Singer()).append("\n");
+        head.append("; Singer: ").append(script.Singer()).append("\n");
     }
     if (!header.author.empty()) {
-        piece.append("; Author: ").append(header.author).append("\n");
+        head.append("; Author: ").append(header.author).append("\n");
     }
     const std::string& offset = script.Offset();
     if (!offset.empty() && offset.find_first_not_of("+-0") != std::string::npos) {
-        piece.append("; Offset: ").append(offset).append(" ms, not applied to the times\n");
+        head.append("; Offset: ").append(offset).append(" ms, not applied to the times\n");
     }
     // Sung syllables turn from white (secondary) to gold (primary), on a dark outline.
-    piece.append("\n[V4+ Styles]\n"
-                 "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
-                 "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, "
-                 "Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, "
-                 "MarginV, Encoding\n"
-                 "Style: Default,Noto Sans CJK SC,56,&H0000C8FF,&H00FFFFFF,&H00302020,&H80000000,"
-                 "0,0,0,0,100,100,0,0,1,3,1,2,40,40,48,1\n"
-                 "\n[Events]\n"
-                 "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
-                 "Text\n");
+    head.append("\n[V4+ Styles]\n"
+                "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
+                "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, "
+                "Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, "
+                "MarginV, Encoding\n"
+                "Style: Default,Noto Sans CJK SC,56,&H0000C8FF,&H00FFFFFF,&H00302020,&H80000000,"
+                "0,0,0,0,100,100,0,0,1,3,1,2,40,40,48,1\n"
+                "\n[Events]\n"
+                "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+                "Text\n");
 
-    if (sink != nullptr) {
-        sink->WriteText(piece);
-        piece.clear();
-    }
-    LineTimer timer(warnings);
-    script.ForEachLyric([&](const LyricStatement& statement) {
-        const TimedLine* line = timer.Read(statement);
-        if (line == nullptr || sink == nullptr) {
+    WriteTimedLines(script, head, sink, warnings, [](const TimedLine& line, std::string& out) {
+        const std::int64_t start = Centiseconds(line.start);
+        const std::int64_t sung = line.units.empty() ? line.start : line.units.back().end;
+        out.append("Dialogue: 0,");
+        AppendAssTime(out, start);
+        out += ',';
+        AppendAssTime(out, Centiseconds(std::max(line.end, sung)));
+        out.append(",Default,,0,0,0,,");
+        if (line.units.empty()) {
+            AppendAssText(out, line.text);
             return;
         }
-        const std::int64_t start = Centiseconds(line->start);
-        const std::int64_t sung = line->units.empty() ? line->start : line->units.back().end;
-        piece.append("Dialogue: 0,");
-        AppendAssTime(piece, start);
-        piece += ',';
-        AppendAssTime(piece, Centiseconds(std::max(line->end, sung)));
-        piece.append(",Default,,0,0,0,,");
-        if (line->units.empty()) {
-            AppendAssText(piece, line->text);
-        } else {
-            // Each duration from rounded boundaries, so that they add up to the line exactly.
-            std::int64_t before = start;
-            for (const TimedUnit& unit : line->units) {
-                const std::int64_t after = Centiseconds(unit.end);
-                piece.append("{\\kf");
-                AppendNumber(piece, after - before, 1);
-                piece += '}';
-                AppendAssText(piece, unit.text);
-                before = after;
-            }
-        }
-        piece.append("\r\n"); // a lyric holds no line feed of its own
-        if (piece.size() >= kPieceSize) {
-            sink->Write(piece);
-            piece.clear();
+        // Each duration from rounded boundaries, so that they add up to the line exactly.
+        std::int64_t before = start;
+        for (const TimedUnit& unit : line.units) {
+            const std::int64_t after = Centiseconds(unit.end);
+            out.append("{\\kf");
+            AppendNumber(out, after - before, 1);
+            out += '}';
+            AppendAssText(out, unit.text);
+            before = after;
         }
     });
-    if (sink != nullptr) {
-        sink->Write(piece);
-    }
 }
 
 } // namespace tolvren
