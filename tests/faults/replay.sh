@@ -46,9 +46,14 @@ for fault in "${faults[@]}"; do
     echo "$name: the pattern no longer matches $file"
     exit 1
   fi
-  caught=$(cmake --build --preset dev -j"$(nproc)" >/dev/null 2>&1 &&
-    ctest --preset dev -j"$(nproc)" 2>/dev/null | sed -n 's/^ *[0-9]* - \(.*\) (Failed.*/\1/p' |
-    tr '\n' ' ' || echo "(the build failed)")
+  if ! cmake --build --preset dev -j"$(nproc)" >"$work/build.log" 2>&1; then
+    tail -n 20 "$work/build.log"
+    echo "$name: the planted fault does not build; rewrite it"
+    exit 1
+  fi
+  caught=$(ctest --preset dev -j"$(nproc)" 2>/dev/null |
+    sed -nE 's/^[[:space:]]*[0-9]+ - (.*) \((Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)\)$/\1/p' |
+    sort -u | tr '\n' ' ' || true)
   cp "$work/original" "$file"
   if [[ -z $caught ]]; then
     echo "$name: NOT CAUGHT"
