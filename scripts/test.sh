@@ -37,7 +37,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 stage "TSan build and threaded tests"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j"$jobs"
+# Only what the threaded tests need: the pipeline's worker and CLI tests, and the dialog's.
+cmake --build --preset tsan -j"$jobs" --target worker_tests cli_tests test_converter_dialog \
+  test_text_progress_ctrl
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --preset tsan -j"$jobs" -L threaded
 
