@@ -45,7 +45,8 @@ TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
 
 stage "fuzz targets"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$jobs"
+cmake --build --preset fuzz -j"$jobs" --target fuzz_converter fuzz_fields fuzz_file_entry fuzz_mask \
+  fuzz_contains_text
 ./fuzz/run.sh build/fuzz/fuzz "${TOLVREN_FUZZ_SECONDS:-20}"
 
 stage "load test"

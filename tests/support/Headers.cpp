@@ -1,0 +1,1 @@
+// Only here to make the precompiled test headers (see tests/CMakeLists.txt).
