@@ -71,11 +71,6 @@ std::string Folder(const std::string& path) {
     return folder;
 }
 
-std::string LastComponent(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The target folder and, for runs that keep the tree, its subfolders: opened once and kept while
 // files go there, created on first use.
 class TargetFolders {
@@ -332,7 +327,7 @@ private:
         if (std::filesystem::is_regular_file(m_strSource, notAFile)) {
             // A source that names one file is a run of that one file.
             jobs.push_back(
-                {m_strSource, m_strTarget, DocumentName(LastComponent(m_strSource), extension)});
+                {m_strSource, m_strTarget, DocumentName(SplitPath(m_strSource).name, extension)});
             return jobs;
         }
         ScanOptions options;
@@ -386,7 +381,7 @@ private:
             jobs.push_back(std::move(job));
         }
         for (Job& job : jobs) {
-            job.readAtItsTurn = documentNames.contains(LastComponent(job.source));
+            job.readAtItsTurn = documentNames.contains(SplitPath(job.source).name);
         }
         return jobs;
     }

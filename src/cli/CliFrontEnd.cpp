@@ -40,14 +40,13 @@ void CliFrontEnd::ShowProgress(const RunProgress& progress) {
     DrawProgressLine(progress.text + "  " + progress.elapsed);
 }
 
-void CliFrontEnd::PrintLine(std::FILE* stream, const std::string& line,
-                            const std::string& path) const {
-    if (!path.empty() && line.starts_with(path)) {
-        std::fwrite(path.data(), 1, path.size(), stream);
-        fmt::print(stream, "{}\n", m_locale.FromUtf8(std::string_view(line).substr(path.size())));
-    } else {
-        fmt::print(stream, "{}\n", m_locale.FromUtf8(line));
+void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
+               std::string_view path) {
+    if (path.empty() || !line.starts_with(path)) {
+        path = {};
     }
+    std::fwrite(path.data(), 1, path.size(), stream);
+    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(path.size())));
 }
 
 void CliFrontEnd::ReportProblem(const RunProblem& problem) {
@@ -59,7 +58,7 @@ void CliFrontEnd::ReportProblem(const RunProblem& problem) {
         return;
     }
     ClearProgressLine();
-    PrintLine(m_err, DescribeProblemLine(problem, Language::English), problem.path);
+    PrintLine(m_err, m_locale, DescribeProblemLine(problem, Language::English), problem.path);
     std::fflush(m_err);
 }
 
@@ -76,7 +75,7 @@ void CliFrontEnd::OpenFolder(const std::string& folder) {
     const std::string why = OpenInFileBrowser(folder);
     if (!why.empty()) {
         m_bOpenFailed = true;
-        PrintLine(m_err, folder + ": cannot open folder: " + why, folder);
+        PrintLine(m_err, m_locale, folder + ": cannot open folder: " + why, folder);
     }
 }
 

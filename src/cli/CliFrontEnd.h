@@ -8,6 +8,11 @@
 
 namespace tolvren {
 
+/// Prints `line` (UTF-8) and a line feed in the terminal's encoding, except the path it begins
+/// with, which goes out as the bytes the file system holds.
+void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
+               std::string_view path);
+
 /// Shows a run on a terminal: progress redrawn in place on stderr when it is a terminal, one line
 /// per problem on stderr, the final status text as the last line of stdout. Texts reach the
 /// terminal in its locale's encoding; paths are printed as the bytes the file system holds.
@@ -33,9 +38,6 @@ public:
 
     /// Whether the target folder was asked for and could not be shown.
     bool OpenFailed() const { return m_bOpenFailed; }
-
-    /// Prints `line` (UTF-8) with the path it begins with as raw bytes.
-    void PrintLine(std::FILE* stream, const std::string& line, const std::string& path) const;
 
 private:
     void DrawProgressLine(const std::string& text);

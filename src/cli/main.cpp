@@ -46,15 +46,9 @@ void InstallStopSignals() {
 
 int UsageError(const std::string& message, const tolvren::LocaleText& locale,
                const std::string& path = {}) {
-    std::fwrite(kProgram.data(), 1, kProgram.size(), stderr);
-    std::fputs(": ", stderr);
-    if (!path.empty() && message.starts_with(path)) {
-        std::fwrite(path.data(), 1, path.size(), stderr);
-        std::fputs(locale.FromUtf8(message.substr(path.size())).c_str(), stderr);
-    } else {
-        std::fputs(locale.FromUtf8(message).c_str(), stderr);
-    }
-    fmt::print(stderr, "\nTry '{} --help' for more information.\n", kProgram);
+    fmt::print(stderr, "{}: ", kProgram);
+    tolvren::PrintLine(stderr, locale, message, path);
+    fmt::print(stderr, "Try '{} --help' for more information.\n", kProgram);
     return ExitUsage;
 }
 

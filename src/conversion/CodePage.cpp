@@ -1,5 +1,6 @@
 #include "conversion/CodePage.h"
 
+#include "conversion/FieldUtils.h"
 #include "conversion/TextFile.h"
 
 #include <algorithm>
@@ -258,13 +259,6 @@ std::size_t AppendCodePage936(std::string_view bytes, std::string& out) {
     return pairs.Append(bytes, out);
 }
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return lower;
-}
-
 std::size_t LineOf(std::string_view text, std::size_t offset) {
     return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
 }
@@ -302,7 +296,7 @@ bool HasNonAscii(std::string_view bytes) {
 
 std::optional<InputEncoding> InputEncoding::FromName(std::string_view name) {
     InputEncoding encoding;
-    const std::string lower = Lower(name);
+    const std::string lower = LowerAscii(name);
     if (lower == "auto") {
         encoding.m_bAutomatic = true;
         return encoding;
@@ -342,27 +336,25 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
     }
     bytes.erase(0, mark); // the mark is not part of the text
 
-    Decoder& decoder = DecoderFor(icuName.empty() ? kCodePage936 : icuName);
-    if (icuName.empty() || decoder.KeepsAscii()) {
-        if (icuName.empty()) {
-            // Read as code page 936 even though it looks like something else: say so.
-            if (!Utf16ByNulPattern(bytes).empty()) {
-                decoded.lookalike = DecodedScript::Lookalike::Utf16;
-            } else if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
-                decoded.lookalike = DecodedScript::Lookalike::Utf8;
-            }
+    if (icuName.empty()) {
+        // Read as code page 936 even though it looks like something else: say so.
+        if (!Utf16ByNulPattern(bytes).empty()) {
+            decoded.lookalike = DecodedScript::Lookalike::Utf16;
+        } else if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
+            decoded.lookalike = DecodedScript::Lookalike::Utf8;
         }
         ApplyTextModeInput(bytes);
-        if (icuName.empty()) {
-            decoded.invalidBytes = AppendCodePage936(bytes, decoded.text);
-        } else if (icuName == "UTF-8" && IsValidUtf8(bytes)) {
+        decoded.invalidBytes = AppendCodePage936(bytes, decoded.text);
+    } else if (Decoder& decoder = DecoderFor(icuName); !decoder.KeepsAscii()) {
+        decoded.invalidBytes = decoder.Append(bytes, decoded.text);
+        ApplyTextModeInput(decoded.text);
+    } else {
+        ApplyTextModeInput(bytes);
+        if (icuName == "UTF-8" && IsValidUtf8(bytes)) {
             decoded.text = std::move(bytes); // already what it has to become
         } else {
             decoded.invalidBytes = decoder.Append(bytes, decoded.text);
         }
-    } else {
-        decoded.invalidBytes = decoder.Append(bytes, decoded.text);
-        ApplyTextModeInput(decoded.text);
     }
     std::string().swap(bytes);
     decoded.encoding = icuName.empty() ? "GBK" : icuName;

@@ -109,6 +109,13 @@ std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::
     return count;
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return lower;
+}
+
 std::string Trimmed(std::string_view text) {
     constexpr std::string_view whiteSpace = " \t\n\v\f\r";
     const std::size_t last = text.find_last_not_of(whiteSpace);

@@ -32,6 +32,9 @@ std::ptrdiff_t CountDelimiters(std::string_view text);
 /// An empty `find` changes nothing and returns 0.
 std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::string_view find);
 
+/// `text` with the ASCII letters in lower case; every other byte as it is.
+std::string LowerAscii(std::string_view text);
+
 /// `text` without leading and trailing space, tab, LF, VT, FF and CR.
 std::string Trimmed(std::string_view text);
 

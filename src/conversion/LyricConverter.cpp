@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-std::string_view LastPathComponent(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 // Appends the `l` element line of one lyric statement, or an empty line when one of its four
 // fields cannot be found; the line ends in `lineEnd`.
 void AppendElementLine(const LyricStatement& statement, std::string& out,
@@ -64,9 +59,7 @@ std::string_view ExtensionOf(OutputFormat format) {
 }
 
 std::optional<OutputFormat> FormatFromName(std::string_view name) {
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    const std::string lower = LowerAscii(name);
     for (const OutputFormat format :
          {OutputFormat::Kmc, OutputFormat::Xml, OutputFormat::Lrc, OutputFormat::Ass}) {
         if (lower == ExtensionOf(format)) {
@@ -184,8 +177,7 @@ PreparedDocument LyricConverter::Prepare(const std::string& sourcePath, FolderHa
     if (!prepared.result.ok()) {
         return prepared;
     }
-    Convert(std::move(script), LastPathComponent(sourcePath), writer.get(),
-            prepared.result.warnings);
+    Convert(std::move(script), SplitPath(sourcePath).name, writer.get(), prepared.result.warnings);
     prepared.result.io = writer->Finish();
     if (prepared.result.ok()) {
         prepared.m_pWriter = std::move(writer);
@@ -199,7 +191,7 @@ ConvertResult LyricConverter::Check(const std::string& sourcePath) const {
     struct stat source {};
     result.io = ReadWholeFile(sourcePath, script, source);
     if (result.ok()) {
-        Convert(std::move(script), LastPathComponent(sourcePath), nullptr, result.warnings);
+        Convert(std::move(script), SplitPath(sourcePath).name, nullptr, result.warnings);
     }
     return result;
 }
@@ -208,13 +200,9 @@ ConvertResult LyricConverter::Check(const std::string& sourcePath) const {
 // while a file is converted.
 // NOLINTNEXTLINE(performance-unnecessary-value-param)
 ConvertResult LyricConverter::ConvertFile(std::string sourcePath, std::string targetPath) const {
-    const std::size_t slash = targetPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : targetPath.substr(0, slash);
-    std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+    PathParts target = SplitPath(targetPath);
     PreparedDocument prepared =
-        Prepare(sourcePath, std::make_shared<FolderHandle>(folder), std::move(name));
+        Prepare(sourcePath, std::make_shared<FolderHandle>(target.folder), std::move(target.name));
     return prepared.Commit();
 }
 

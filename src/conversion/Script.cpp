@@ -17,24 +17,11 @@ std::ptrdiff_t IndexOrMinusOne(std::size_t index) {
     return index == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(index);
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (lower(text[i]) != lower(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // "karaoke.songname := '...';" and "karaoke.singer := '...';" name the song the way other
 // tools write it; this converter reads karaoke.tag(...) only.
 std::string_view UnreadAssignment(std::string_view line) {
     for (const std::string_view name : {"karaoke.songname", "karaoke.singer"}) {
-        if (StartsWithIgnoringCase(line, name)) {
+        if (LowerAscii(line.substr(0, name.size())) == name) {
             const std::size_t next = line.find_first_not_of(" \t", name.size());
             if (next != std::string_view::npos && (line[next] == ':' || line[next] == '=')) {
                 return name;

@@ -194,21 +194,11 @@ void AtomicFileWriter::UseUnnamedFiles(bool use) {
 AtomicFileWriter::AtomicFileWriter(FolderHandlePtr folder, std::string name)
     : m_pFolder(std::move(folder)), m_strName(std::move(name)) {}
 
-namespace {
-
-std::pair<std::string, std::string> SplitTargetPath(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return {".", path};
-    }
-    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-} // namespace
-
 AtomicFileWriter::AtomicFileWriter(const std::string& targetPath)
-    : m_pFolder(std::make_shared<FolderHandle>(SplitTargetPath(targetPath).first)),
-      m_strName(SplitTargetPath(targetPath).second) {}
+    : AtomicFileWriter(SplitPath(targetPath)) {}
+
+AtomicFileWriter::AtomicFileWriter(PathParts target)
+    : m_pFolder(std::make_shared<FolderHandle>(target.folder)), m_strName(std::move(target.name)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!m_bCommitted) {

@@ -104,6 +104,7 @@ public:
     AtomicFileWriter(FolderHandlePtr folder, std::string name);
     /// The same for a target path, whose folder it opens itself.
     explicit AtomicFileWriter(const std::string& targetPath);
+    explicit AtomicFileWriter(PathParts target);
     ~AtomicFileWriter() override;
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;

@@ -97,6 +97,14 @@ FolderHandle::~FolderHandle() {
     }
 }
 
+PathParts SplitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {".", path};
+    }
+    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
 }

@@ -56,6 +56,13 @@ private:
 
 using FolderHandlePtr = std::shared_ptr<const FolderHandle>;
 
+/// A path's folder ("." when it names none, "/" for the root) and its last component.
+struct PathParts {
+    std::string folder;
+    std::string name;
+};
+PathParts SplitPath(const std::string& path);
+
 /// The system's text for an errno value ("Permission denied").
 std::string ErrorText(int error);
 
