@@ -68,28 +68,6 @@ TEST(FileScanner, EveryFolderAndFileOnceHoweverManyLinksLeadThere) {
                                                       "x/x/deep.ksc"));
 }
 
-TEST(FileScanner, ReportsFoldersItCannotReadAndGoesOn) {
-    const TestTree tree;
-    tree.Write("base/locked/a.ksc");
-    tree.Write("base/b.ksc");
-    ::chmod(tree.Root().c_str(), 0755);
-    ::chmod(tree.Path("base/locked").c_str(), 0); // locked for anyone but root
-    const auto outcome = test::RunInChild([&] {
-        if (geteuid() == 0 && !test::BecomeNobody()) {
-            return 99;
-        }
-        std::vector<std::string> unreadable;
-        ScanHooks hooks;
-        hooks.unreadable = [&](const std::string& folder, int error) {
-            unreadable.push_back(folder + (error == EACCES ? ": EACCES" : ": other"));
-        };
-        const bool right = Scan(tree, hooks) == std::vector<std::string>{"b.ksc"} &&
-                           unreadable == std::vector{tree.Path("base/locked") + ": EACCES"};
-        return right ? 0 : 1;
-    });
-    EXPECT_EQ(outcome.exitCode, 0);
-}
-
 TEST(FileScanner, StopsWhenAskedAndLeavesOutWhatItIsToldTo) {
     const TestTree tree;
     tree.Write("base/a/1.ksc");
