@@ -43,7 +43,8 @@ void CliFrontEnd::ShowProgress(const RunProgress& progress) {
 void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
                std::string_view path) {
     if (path.empty() || !line.starts_with(path)) {
-        path = {};
+        fmt::print(stream, "{}\n", locale.FromUtf8(line));
+        return;
     }
     std::fwrite(path.data(), 1, path.size(), stream);
     fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(path.size())));
