@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file time locales
-  help2man lintian man-db bash-completion
+  help2man lintian man-db bash-completion gettext
 )
 
 missing=()

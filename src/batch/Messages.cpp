@@ -121,12 +121,22 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
     case Kind::LooksLikeUtf16:
         return english ? "looks like UTF-16; read as GBK; try --encoding auto"
                        : "看起来是 UTF-16 编码，却按 GBK 读取；请把编码选为“自动”";
+    case Kind::LooksLikeBig5:
+        return english ? "looks like Big5; read as GBK; try --encoding big5"
+                       : "看起来是 Big5 编码，却按 GBK 读取；请把编码选为“Big5”";
+    case Kind::LooksLikeGb18030:
+        return english ? "looks like GB18030; read as GBK; try --encoding gb18030"
+                       : "看起来是 GB18030 编码，却按 GBK 读取；请把编码选为“GB18030”";
     case Kind::InvalidBytes:
-        return english ? fmt::format("{} {} not valid in {}, replaced by U+FFFD (the first on "
-                                     "this line)",
-                                     warning.count, warning.count == 1 ? "byte" : "bytes",
-                                     warning.detail)
-                       : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD（第一个在这一行）",
+        return english ? fmt::format("{} {} not valid in {}, replaced by U+FFFD", warning.count,
+                                     warning.count == 1 ? "byte" : "bytes", warning.detail)
+                       : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD", warning.count,
+                                     warning.detail);
+    case Kind::MoreInvalidBytes:
+        return english ? fmt::format("{} more {} not valid in {} on {} more {}", warning.count,
+                                     warning.count == 1 ? "byte" : "bytes", warning.detail,
+                                     warning.expected, warning.expected == 1 ? "line" : "lines")
+                       : fmt::format("另有 {} 行共 {} 个字节不是有效的 {}", warning.expected,
                                      warning.count, warning.detail);
     case Kind::IncompleteLyric:
         return english ? "lyric statement not read: it needs karaoke.add(' and four quoted fields"

@@ -31,15 +31,50 @@ void AppendElementLine(const LyricStatement& statement, std::string& out,
 }
 
 void AddDecodingWarnings(const DecodedScript& decoded, std::vector<ScriptWarning>& warnings) {
-    if (decoded.lookalike == DecodedScript::Lookalike::Utf8) {
-        warnings.emplace_back(ScriptWarning::Kind::LooksLikeUtf8);
-    } else if (decoded.lookalike == DecodedScript::Lookalike::Utf16) {
-        warnings.emplace_back(ScriptWarning::Kind::LooksLikeUtf16);
+    using Kind = ScriptWarning::Kind;
+    if (decoded.lookalike) {
+        switch (*decoded.lookalike) {
+        case InputEncoding::Kind::Utf8:
+            warnings.emplace_back(Kind::LooksLikeUtf8);
+            break;
+        case InputEncoding::Kind::Utf16Le:
+        case InputEncoding::Kind::Utf16Be:
+            warnings.emplace_back(Kind::LooksLikeUtf16);
+            break;
+        case InputEncoding::Kind::Big5:
+            warnings.emplace_back(Kind::LooksLikeBig5);
+            break;
+        default:
+            warnings.emplace_back(Kind::LooksLikeGb18030);
+            break;
+        }
     }
-    if (decoded.invalidBytes > 0) {
-        warnings.emplace_back(ScriptWarning::Kind::InvalidBytes, decoded.firstInvalidLine,
-                              decoded.invalidBytes, 0, decoded.encoding);
+    const std::string encoding = decoded.encoding.Name();
+    for (const InvalidBytes::Line& line : decoded.invalid.FirstLines()) {
+        warnings.emplace_back(Kind::InvalidBytes, line.line, line.bytes, 0, encoding);
     }
+    if (decoded.invalid.MoreLines() > 0) {
+        warnings.emplace_back(Kind::MoreInvalidBytes, 0, decoded.invalid.MoreBytes(),
+                              decoded.invalid.MoreLines(), encoding);
+    }
+}
+
+// Keeps, besides the hint itself, only the warnings that reading the script in the encoding it
+// looks like would give too: the rest come from the wrong reading alone.
+void KeepWhatTheLikelyReadingSays(std::vector<ScriptWarning>& warnings,
+                                  const std::vector<ScriptWarning>& likely) {
+    const auto sameWarning = [](const ScriptWarning& a, const ScriptWarning& b) {
+        return a.kind == b.kind && a.line == b.line;
+    };
+    std::erase_if(warnings, [&](const ScriptWarning& warning) {
+        const bool hint = warning.kind == ScriptWarning::Kind::LooksLikeUtf8 ||
+                          warning.kind == ScriptWarning::Kind::LooksLikeUtf16 ||
+                          warning.kind == ScriptWarning::Kind::LooksLikeBig5 ||
+                          warning.kind == ScriptWarning::Kind::LooksLikeGb18030;
+        return !hint && std::none_of(likely.begin(), likely.end(), [&](const ScriptWarning& other) {
+            return sameWarning(warning, other);
+        });
+    });
 }
 
 } // namespace
@@ -122,6 +157,16 @@ void LyricConverter::WriteKmc(const Script& script, std::string_view title, Text
 void LyricConverter::Convert(std::string bytes, std::string_view fileName, TextSink* sink,
                              std::vector<ScriptWarning>& warnings) const {
     const DecodedScript decoded = DecodeScript(std::move(bytes), m_encoding);
+    Write(decoded, fileName, sink, warnings);
+    if (decoded.likely) {
+        std::vector<ScriptWarning> likely;
+        Write(*decoded.likely, fileName, nullptr, likely);
+        KeepWhatTheLikelyReadingSays(warnings, likely);
+    }
+}
+
+void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileName, TextSink* sink,
+                           std::vector<ScriptWarning>& warnings) const {
     AddDecodingWarnings(decoded, warnings);
     const Script script(decoded.text);
     warnings.insert(warnings.end(), script.Warnings().begin(), script.Warnings().end());

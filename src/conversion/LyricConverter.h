@@ -83,6 +83,9 @@ private:
     /// Decodes and reads `bytes`, then writes the document to `sink` (when there is one).
     void Convert(std::string bytes, std::string_view fileName, TextSink* sink,
                  std::vector<ScriptWarning>& warnings) const;
+    /// Says what `decoded` holds and writes its document to `sink` (when there is one).
+    void Write(const DecodedScript& decoded, std::string_view fileName, TextSink* sink,
+               std::vector<ScriptWarning>& warnings) const;
     void WriteKmc(const Script& script, std::string_view title, TextSink& sink) const;
 
     std::string m_strXmlHeader;

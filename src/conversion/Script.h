@@ -15,9 +15,12 @@ namespace tolvren {
 /// Something about a script its user should know; the file is converted all the same.
 struct ScriptWarning {
     enum class Kind {
-        LooksLikeUtf8,        ///< read as GBK, but the bytes are valid UTF-8
+        LooksLikeUtf8,        ///< read as GBK, but the bytes are (nearly all) UTF-8
         LooksLikeUtf16,       ///< read as GBK, but every other byte is NUL
-        InvalidBytes,         ///< `count` bytes not valid in `detail` became U+FFFD, from `line`
+        LooksLikeBig5,        ///< read as GBK, but its tag names or its lyrics are Big5
+        LooksLikeGb18030,     ///< read as GBK, but it holds GB18030's four-byte sequences
+        InvalidBytes,         ///< `count` bytes on `line` not valid in `detail` became U+FFFD
+        MoreInvalidBytes,     ///< `count` more such bytes on `expected` more lines
         IncompleteLyric,      ///< a lyric statement at `line` lacks one of its four fields
         MoreIncompleteLyric,  ///< `count` more such lines
         UnreadAssignment,     ///< `detail` (karaoke.songname or .singer) at `line` is not read

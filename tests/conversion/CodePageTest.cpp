@@ -1,5 +1,9 @@
 #include "conversion/CodePage.h"
 
+#include "conversion/EncodingDetection.h"
+#include "conversion/LegacyCodePage.h"
+#include "conversion/TextDecoders.h"
+
 #include <gtest/gtest.h>
 
 namespace tolvren {
@@ -23,8 +27,15 @@ TEST(CodePage, GbkAsWindowsMapsIt) {
             all += {static_cast<char>(lead), static_cast<char>(trail)};
         }
     }
+    // The tables and the rule for what is not valid read every sequence as the platform does.
     EXPECT_TRUE(IsValidUtf8(ToUtf8(all)));
-    EXPECT_EQ(ToUtf8(all), ToUtf8ThroughIcu(all)); // the table of pairs is ICU's own mapping
+    EXPECT_EQ(ToUtf8(all), ToUtf8ThroughPlatform(all));
+    std::string big5;
+    InvalidBytes invalid;
+    DoubleByteCodePage::Big5().Decode(all, big5, invalid);
+    std::string platform;
+    EXPECT_EQ(invalid.Total(), DecodeLegacy(kCodePage950, all, platform));
+    EXPECT_EQ(big5, platform);
 }
 
 TEST(CodePage, Utf8ValidationAndFileNames) {
@@ -45,7 +56,49 @@ TEST(CodePage, EncodingNamesAsUsersTypeThem) {
         EXPECT_FALSE(InputEncoding::FromName(unknown)) << unknown;
     }
     EXPECT_TRUE(InputEncoding::FromName("AUTO")->IsAutomatic());
-    EXPECT_EQ(InputEncoding::FromName("gbk")->IcuName(), ""); // the default reading
+    EXPECT_EQ(InputEncoding::FromName("cp936"), InputEncoding()); // the default reading
+}
+
+TEST(CodePage, TheStrongestEvidenceDecides) {
+    using Kind = InputEncoding::Kind;
+    const std::string gbkTitle = "karaoke.tag('\xB8\xE8\xC3\xFB', 'x');\n";
+    const std::string big5Title = "karaoke.tag('\xBA\x71\xA6\x57', 'x');\n";
+    const std::string fourByte = "\x95\x32\x82\x36"; // U+20000 in GB18030
+    struct Case {
+        std::string bytes;
+        Kind kind;
+    };
+    for (const auto& [bytes, kind] : {
+             Case{"karaoke.add('1', '2', 'abc', '4');", Kind::Gbk},
+             Case{std::string("k\0a\0r\0a\0o\0k\0e\0.\0", 16), Kind::Utf16Le},
+             // Tag names outweigh stray bytes and lyrics alike.
+             Case{"karaoke.tag('歌名', '\xC7\xE9\xB8\xE8\xC7\xE9\xB8\xE8');", Kind::Utf8},
+             Case{big5Title + "\xB8\xE8\xC3\xFB", Kind::Big5},
+             Case{gbkTitle + fourByte, Kind::Gb18030},
+             Case{"  " + big5Title + gbkTitle, Kind::Gbk}, // an indented statement says nothing
+             // Two GBK characters that happen to form UTF-8 are no evidence; three of UTF-8 are.
+             Case{"\xCB\xAD\xCB\xAD", Kind::Gbk},
+             Case{"我们的", Kind::Utf8},
+             Case{"\xA0我们的爱在这里", Kind::Utf8},
+             Case{"x" + fourByte, Kind::Gb18030},
+         }) {
+        EXPECT_EQ(DetectEncoding(bytes), kind) << bytes;
+    }
+}
+
+TEST(CodePage, InvalidBytesAreNamedByLineTheRestCounted) {
+    std::string script;
+    for (int line = 0; line < 24; ++line) {
+        script += line % 2 == 0 ? "ok\n" : "bad \x81\x7F\x81\n";
+    }
+    const DecodedScript decoded = DecodeScript(script, *InputEncoding::FromName("big5"));
+    ASSERT_EQ(decoded.invalid.FirstLines().size(), InvalidBytes::kLinesNamed);
+    EXPECT_EQ(decoded.invalid.FirstLines()[0].line, 2U);
+    EXPECT_EQ(decoded.invalid.FirstLines()[0].bytes, 2U); // each lead byte without its trail
+    EXPECT_EQ(decoded.invalid.Total(), 24U);
+    EXPECT_EQ(decoded.invalid.MoreLines(), 2U);
+    EXPECT_EQ(decoded.invalid.MoreBytes(), 4U);
+    EXPECT_EQ(decoded.text.substr(3, 12), "bad \xEF\xBF\xBD\x7F\xEF\xBF\xBD\n");
 }
 
 } // namespace

@@ -205,8 +205,7 @@ private slots:
             Start(QStringLiteral("~"), QStringLiteral("~/out"));
             QTRY_VERIFY(!m_dialog->IsRunActive());
             QCOMPARE(m_fake->format, format);
-            QCOMPARE(m_fake->request.encoding.IcuName(),
-                     InputEncoding::FromName(encoding)->IcuName());
+            QCOMPARE(m_fake->request.encoding.Name(), InputEncoding::FromName(encoding)->Name());
             QCOMPARE(m_fake->request.encoding.IsAutomatic(), encoding == std::string("auto"));
             QCOMPARE(m_fake->request.sourceDir + " " + m_fake->request.targetDir, "/tmp /tmp/out");
             QCOMPARE(m_strOpened, open ? QStringLiteral("/tmp/out") : QString());
