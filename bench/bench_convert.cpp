@@ -146,7 +146,7 @@ const std::string& Script() {
 void BM_ToUtf8(benchmark::State& state) {
     const bool icuAlone = state.range(0) != 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(icuAlone ? ToUtf8ThroughIcu(Script()) : ToUtf8(Script()));
+        benchmark::DoNotOptimize(icuAlone ? ToUtf8ThroughPlatform(Script()) : ToUtf8(Script()));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Script().size()));
     state.SetLabel(icuAlone ? "ICU alone" : "table of pairs, ICU for the rest");
