@@ -27,14 +27,17 @@ mkdir -p "$WINEPREFIX"
 # Programs that CTest starts side by side wait here for the one that makes the prefix and starts
 # the server. The server and wine's own services are started with their output going nowhere:
 # they outlive this program, and a pipe they held open would keep CTest waiting for its end (and
-# the lock, were it theirs, every later program).
+# the lock, were it theirs, every later program). A new prefix is made under a server of its own
+# that ends with it: under the server that made it, every later program would start wine's
+# services anew, and they would pile up until the server runs out of file handles.
 (
     flock 9
-    started=0
-    wineserver -p"${TOLVREN_WINE_LINGER:-60}" >/dev/null 2>&1 </dev/null 9<&- && started=1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot --init >/dev/null 2>&1 </dev/null 9<&-
-    elif [ "$started" = 1 ]; then
+        wineserver -k >/dev/null 2>&1 </dev/null 9<&- || true
+        wineserver -w 9<&- || true
+    fi
+    if wineserver -p"${TOLVREN_WINE_LINGER:-60}" >/dev/null 2>&1 </dev/null 9<&-; then
         wineboot >/dev/null 2>&1 </dev/null 9<&-
     fi
 ) 9<"$WINEPREFIX"
