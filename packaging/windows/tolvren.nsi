@@ -116,8 +116,10 @@ LangString NeedAdmin ${LANG_ENGLISH} "Installing for all users needs administrat
 LangString NeedAdmin ${LANG_SIMPCHINESE} "为所有用户安装需要管理员权限。"
 LangString UnNeedAdmin ${LANG_ENGLISH} "Tolvren is installed for all users: removing it needs administrator rights."
 LangString UnNeedAdmin ${LANG_SIMPCHINESE} "Tolvren 是为所有用户安装的，卸载它需要管理员权限。"
-LangString ProgramRunning ${LANG_ENGLISH} "$1 is running from $0.$\r$\n$\r$\nPlease close it, then choose Retry."
-LangString ProgramRunning ${LANG_SIMPCHINESE} "$1 正在从 $0 运行。$\r$\n$\r$\n请关闭它，然后点击“重试”。"
+LangString ProgramRunning ${LANG_ENGLISH} "$1 is running from $0."
+LangString ProgramRunning ${LANG_SIMPCHINESE} "$1 正在从 $0 运行。"
+LangString CloseAndRetry ${LANG_ENGLISH} "Please close it, then choose Retry."
+LangString CloseAndRetry ${LANG_SIMPCHINESE} "请关闭它，然后点击“重试”。"
 LangString RemovingPrevious ${LANG_ENGLISH} "Removing the installed version from $0"
 LangString RemovingPrevious ${LANG_SIMPCHINESE} "正在移除 $0 中已安装的版本"
 LangString PreviousFailed ${LANG_ENGLISH} "The installed version in $0 could not be removed (status $1). Nothing was changed."
@@ -207,7 +209,8 @@ Function ${UN}EnsureProgramsClosed
       ${ExitDo}
     ${EndIf}
     DetailPrint "$(ProgramRunning)"
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramRunning)" /SD IDCANCEL IDRETRY retry
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(ProgramRunning)$\r$\n$\r$\n$(CloseAndRetry)" \
+      /SD IDCANCEL IDRETRY retry
     Abort
     retry:
   ${Loop}
