@@ -181,6 +181,7 @@ check_installed HKLM AllUsers "$all_dir" "$all_menu" "$old_version" "$work/old/i
 no_entry HKCU "older build"
 expect_path "$env_all" "$path_all;$all_dir" "older build"
 echo "a user's song" >"$(unix_path "$all_dir")/my-song.ksc"
+win reg add 'HKCU\Software\Tolvren' /v Author /d 作者 /f >/dev/null 2>&1 || fail "reg add a setting"
 
 # A running tolvren-cli.exe: winedbg holds it at its first instruction while its input is open.
 mkfifo "$work/hold"
@@ -213,6 +214,7 @@ uninstall HKLM "uninstall for all users"
 [[ $(cd "$(unix_path "$all_dir")" && echo *) == my-song.ksc ]] || fail "the uninstaller left files of ours or took the user's"
 [[ ! -e "$all_menu/Tolvren 命令行.lnk" ]] || fail "the uninstaller left the Start menu entry"
 expect_path "$env_all" "$path_all" "uninstall for all users"
+[[ $(reg_value 'HKCU\Software\Tolvren' Author) == 作者 ]] || fail "the user's settings did not survive"
 echo "for all users: installed, upgraded and uninstalled ($((SECONDS - started)) s so far)"
 
 # --- 2. For the current user alone, into a folder of their choice, with PATH.
