@@ -72,7 +72,8 @@ rm -f "$work/notice"
 for exe in "$stage"/*.exe; do
     x86_64-w64-mingw32-strip "$exe"
     ((check_versions)) || continue
-    product_version=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | strings -el | grep -A1 '^ProductVersion$' | tail -n 1)
+    product_version=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | strings -el |
+        grep -A1 '^ProductVersion$' | tail -n 1) || true
     [[ $product_version == "$version" ]] ||
         die "$(basename "$exe") has no version resource of $version (it says '${product_version}')"
 done
@@ -87,6 +88,8 @@ dialog=()
 [[ -f $stage/tolvren.exe ]] && dialog=(-DHAVE_DIALOG)
 
 # The installer's file lists: what it puts in place is exactly what the uninstaller takes away.
+# NSIS would read $ and ` in a name as its own, and quotes would end the name early.
+LC_ALL=C grep -q '[$`'\''"]' <(find "$stage") && die "a path under $stage holds \$, \`, ' or \""
 list=$work/files.nsh
 {
     echo '!macro TOLVREN_INSTALL_FILES'
@@ -103,7 +106,6 @@ list=$work/files.nsh
         while IFS= read -r dir; do echo "  RMDir \"\$INSTDIR${dir:1}\""; done
     echo '!macroend'
 } >"$list.tmp"
-LC_ALL=C grep -q '[$`'\'']' <(cd "$stage" && find .) && die "a file name in $programs holds \$, \` or '"
 # Folders in Windows' form inside the installer: \ instead of /.
 sed -E '/^  (SetOutPath|Delete|RMDir) /s#/#\\#g' "$list.tmp" >"$list"
 rm -f "$list.tmp"

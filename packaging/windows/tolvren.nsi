@@ -132,8 +132,8 @@ LangString ConsoleShortcut ${LANG_SIMPCHINESE} "在 Tolvren 的文件夹中打�
 !insertmacro TOLVREN_PATH_EDIT_FUNCTION ""
 !insertmacro TOLVREN_PATH_EDIT_FUNCTION "un."
 
-; Sets the shell folders, the registry hive (SHCTX), the PATH key and, unless /D= chose one, the
-; folder for $Mode. An install of this mode that is there already is upgraded where it is.
+; Sets the shell folders and the registry hive (SHCTX) of $Mode, and $Previous to the folder of an
+; install of this mode that is there already.
 !macro TOLVREN_APPLY_MODE UN
 Function ${UN}ApplyMode
   ${If} $Mode == "AllUsers"
@@ -147,6 +147,8 @@ FunctionEnd
 !insertmacro TOLVREN_APPLY_MODE ""
 !insertmacro TOLVREN_APPLY_MODE "un."
 
+; The installer's folder for $Mode: the one /D= gave, else the one being upgraded (in place), else
+; the mode's own.
 Function ApplyModeAndFolder
   Call ApplyMode
   ${If} $DirGiven != ""
