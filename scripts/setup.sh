@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei
   desktop-file-utils appstream dpkg-dev file time locales
   help2man lintian man-db bash-completion gettext
+  g++-mingw-w64-x86-64-posix googletest wine wine64 nsis osslsigncode icoutils zip unzip openssl
 )
 
 missing=()
