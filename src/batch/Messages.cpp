@@ -97,6 +97,11 @@ std::string_view StepText(IoStep step, Language language) {
     return {};
 }
 
+// "1 unit", "2 units".
+std::string Counted(std::size_t count, std::string_view noun) {
+    return fmt::format("{} {}{}", count, noun, count == 1 ? "" : "s");
+}
+
 // The name of the statement a script should use instead of an assignment we do not read.
 std::string_view TagFor(const std::string& assignment) {
     return assignment == "karaoke.singer" ? "karaoke.tag('歌手', '…')" : "karaoke.tag('歌名', '…')";
@@ -122,17 +127,16 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english ? "looks like UTF-16; read as GBK; try --encoding auto"
                        : "看起来是 UTF-16 编码，却按 GBK 读取；请把编码选为“自动”";
     case Kind::InvalidBytes:
-        return english ? fmt::format("{} {} not valid in {}, replaced by U+FFFD (the first on "
-                                     "this line)",
-                                     warning.count, warning.count == 1 ? "byte" : "bytes",
-                                     warning.detail)
+        return english ? fmt::format("{} not valid in {}, replaced by U+FFFD (the first on this "
+                                     "line)",
+                                     Counted(warning.count, "byte"), warning.detail)
                        : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD（第一个在这一行）",
                                      warning.count, warning.detail);
     case Kind::IncompleteLyric:
         return english ? "lyric statement not read: it needs karaoke.add(' and four quoted fields"
                        : "歌词语句未能读取：它需要以 karaoke.add(' 开头并有四个带引号的字段";
     case Kind::MoreIncompleteLyric:
-        return english ? fmt::format("{} more lyric statements not read", warning.count)
+        return english ? fmt::format("{} more not read", Counted(warning.count, "lyric statement"))
                        : fmt::format("另有 {} 行歌词语句未能读取", warning.count);
     case Kind::UnreadAssignment:
         return english
@@ -145,16 +149,34 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                          "lines run together"
                        : "这一行的行尾只有 CR；只有 LF 和 CR LF 才结束一行，所以几行连在了一起";
     case Kind::DurationMismatch:
-        return english ? fmt::format("{} durations for {} units; written without word timing",
-                                     warning.count, warning.expected)
+        return english ? fmt::format("{} for {}; written without word timing",
+                                     Counted(warning.count, "duration"),
+                                     Counted(warning.expected, "unit"))
                        : fmt::format("{} 个时长对应 {} 个字，写出时不带逐字时间", warning.count,
                                      warning.expected);
     case Kind::BadTime:
         return english ? fmt::format("'{}' is no time; line left out", warning.detail)
                        : fmt::format("“{}”不是时间，这一行未写出", warning.detail);
     case Kind::MoreDurationMismatch:
-        return english ? fmt::format("{} more lines written without word timing", warning.count)
+        return english ? fmt::format("{} more written without word timing",
+                                     Counted(warning.count, "line"))
                        : fmt::format("另有 {} 行写出时不带逐字时间", warning.count);
+    case Kind::NotDurations:
+        return english ? fmt::format("'{}' is not a list of durations; written without word timing",
+                                     warning.detail)
+                       : fmt::format("“{}”不是时长列表，写出时不带逐字时间", warning.detail);
+    case Kind::TextAfterCtrlZ:
+        if (warning.count == 0) {
+            return english ? "input ends at this Ctrl-Z (text mode); what follows it is not read"
+                           : "输入在这一行的 Ctrl-Z 处结束（文本模式），其后的内容未读取";
+        }
+        return english ? fmt::format("input ends at this Ctrl-Z (text mode); {} after it {} not "
+                                     "read",
+                                     Counted(warning.count, "lyric line"),
+                                     warning.count == 1 ? "is" : "are")
+                       : fmt::format("输入在这一行的 Ctrl-Z 处结束（文本模式），其后的 {} "
+                                     "行歌词未读取",
+                                     warning.count);
     }
     return {};
 }

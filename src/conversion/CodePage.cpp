@@ -335,6 +335,7 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
         icuName = encoding.IcuName();
     }
     bytes.erase(0, mark); // the mark is not part of the text
+    TextModeCut cut;
 
     if (icuName.empty()) {
         // Read as code page 936 even though it looks like something else: say so.
@@ -343,13 +344,13 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
         } else if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
             decoded.lookalike = DecodedScript::Lookalike::Utf8;
         }
-        ApplyTextModeInput(bytes);
+        cut = ApplyTextModeInput(bytes);
         decoded.invalidBytes = AppendCodePage936(bytes, decoded.text);
     } else if (Decoder& decoder = DecoderFor(icuName); !decoder.KeepsAscii()) {
         decoded.invalidBytes = decoder.Append(bytes, decoded.text);
-        ApplyTextModeInput(decoded.text);
+        cut = ApplyTextModeInput(decoded.text);
     } else {
-        ApplyTextModeInput(bytes);
+        cut = ApplyTextModeInput(bytes);
         if (icuName == "UTF-8" && IsValidUtf8(bytes)) {
             decoded.text = std::move(bytes); // already what it has to become
         } else {
@@ -357,6 +358,8 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
         }
     }
     std::string().swap(bytes);
+    decoded.ctrlZLine = cut.line;
+    decoded.lyricLinesCut = cut.lyricLines;
     decoded.encoding = icuName.empty() ? "GBK" : icuName;
     if (decoded.invalidBytes > 0) {
         const std::size_t first = decoded.text.find(kReplacement);

@@ -44,6 +44,8 @@ struct DecodedScript {
     std::size_t invalidBytes = 0;     ///< bytes not valid in `encoding`, each become U+FFFD
     std::size_t firstInvalidLine = 0; ///< line (from 1) of the first of them; 0 when none
     Lookalike lookalike = Lookalike::None;
+    std::size_t ctrlZLine = 0;     ///< a Ctrl-Z that cut text off was on this line; 0: none
+    std::size_t lyricLinesCut = 0; ///< lyric statements after that Ctrl-Z
 };
 
 /// Decodes the raw bytes of a script. Without a mark, the default reads code page 936 byte for

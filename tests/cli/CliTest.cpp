@@ -243,9 +243,8 @@ TEST(Cli, CheckReportsWithoutWritingAnything) {
     const auto warned =
         RunCli(tree, {"--check", "-f", "lrc", tree.Path("songs"), tree.Path("out")});
     EXPECT_EQ(warned.status, 1);
-    EXPECT_EQ(warned.err,
-              tree.Path("songs/b.ksc") +
-                  ":1: warning: 1 durations for 2 units; written without word timing\n");
+    EXPECT_EQ(warned.err, tree.Path("songs/b.ksc") +
+                              ":1: warning: 1 duration for 2 units; written without word timing\n");
     EXPECT_EQ(warned.LastLine(), "2 个文件已检查，1 个有警告");
     EXPECT_FALSE(TestTree::Exists(tree.Path("out")));
 }
