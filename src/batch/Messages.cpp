@@ -193,6 +193,11 @@ std::string DescribeReason(const RunProblem& problem, Language language) {
                    ? fmt::format("overwrote {}, converted earlier from {}", problem.targetPath,
                                  problem.otherPath)
                    : fmt::format("覆盖了先由 {} 转换的 {}", problem.otherPath, problem.targetPath);
+    case RunProblem::Kind::NotRegularFile:
+        return english ? "not a regular file; skipped" : "不是普通文件，已跳过";
+    case RunProblem::Kind::WouldReplace:
+        return english ? fmt::format("{} exists and would be replaced", problem.targetPath)
+                       : "已存在，转换时会被替换";
     case RunProblem::Kind::Warning:
         if (!english && problem.warning.line > 0) {
             return fmt::format("第 {} 行：{}", problem.warning.line,
@@ -212,7 +217,10 @@ std::string DescribeProblemLine(const RunProblem& problem, Language language) {
         }
         return fmt::format("{}: warning: {}", problem.path,
                            DescribeWarning(problem.warning, language));
+    case RunProblem::Kind::NotRegularFile:
+        return fmt::format("{}: warning: {}", problem.path, DescribeReason(problem, language));
     case RunProblem::Kind::Overwritten:
+    case RunProblem::Kind::WouldReplace:
         return fmt::format("{}: note: {}", problem.path, DescribeReason(problem, language));
     default:
         return fmt::format("{}: {}", problem.path, DescribeReason(problem, language));

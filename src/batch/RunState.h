@@ -67,6 +67,9 @@ struct RunProblem {
         Warning,          ///< the file was converted, but see `warning`
         FolderUnreadable, ///< the folder `path` could not be searched; `io` says why
         TargetFolder,     ///< the target folder `path` could not be created: no file was
+        NotRegularFile,   ///< `path` is named like a script but is a FIFO, socket or device:
+                          ///< skipped, neither converted nor failed
+        WouldReplace,     ///< a check: the document `targetPath` of `path` exists already
     };
     Kind kind = Kind::Failed;
     std::string path;      ///< the source file (or the folder)
@@ -82,7 +85,8 @@ struct RunSummary {
     int done = 0;   ///< files dealt with, converted or failed
     int failed = 0; ///< files not converted
     int unreadableFolders = 0;
-    int warned = 0; ///< files converted with warnings
+    int warned = 0;  ///< files converted with warnings
+    int skipped = 0; ///< FIFOs, sockets and devices named like scripts
     bool stopped = false;
     std::string finalText; ///< the status the bar shows at the end
     std::vector<RunProblem> problems;

@@ -437,6 +437,9 @@ QString ConverterDialog::ProblemSummary() const {
     if (m_summary.warned > 0) {
         counts << QStringLiteral("%1 个文件有警告").arg(m_summary.warned);
     }
+    if (m_summary.skipped > 0) {
+        counts << QStringLiteral("%1 个文件已跳过").arg(m_summary.skipped);
+    }
     if (overwritten > 0) {
         counts << QStringLiteral("%1 个文档被覆盖").arg(overwritten);
     }
