@@ -1,11 +1,74 @@
 #include "batch/Messages.h"
 
+#include "conversion/FieldUtils.h"
+
 #include <cerrno>
 #include <fmt/format.h>
 
 namespace tolvren {
 
 namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// One piece of a text to be shown: how many bytes, and whether they are shown as escapes.
+struct Piece {
+    std::size_t length = 1;
+    bool escaped = false;
+};
+
+// The piece at byte `i`: a control character, or one byte; with `escapeNonUtf8`, a whole UTF-8
+// character, and a byte that begins none is escaped.
+Piece PieceAt(std::string_view text, std::size_t i, bool escapeNonUtf8) {
+    if (const std::size_t control = ControlCharacterAt(text, i); control > 0) {
+        return {control, true};
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80 || !escapeNonUtf8) {
+        return {1, false};
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+        return {length, false};
+    }
+    return {1, true};
+}
+
+std::string Escaped(std::string_view text, bool escapeNonUtf8) {
+    bool any = false;
+    for (std::size_t i = 0; i < text.size() && !any;) {
+        const Piece piece = PieceAt(text, i, escapeNonUtf8);
+        any = piece.escaped;
+        i += piece.length;
+    }
+    if (!any) {
+        return std::string(text);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const Piece piece = PieceAt(text, i, escapeNonUtf8);
+        for (std::size_t k = i; k < i + piece.length; ++k) {
+            const char c = text[k];
+            constexpr std::string_view named = "\a\b\t\n\v\f\r";
+            if (!piece.escaped) {
+                out += c == '\\' ? std::string_view("\\\\") : std::string_view(&text[k], 1);
+            } else if (const std::size_t index = named.find(c); index != std::string_view::npos) {
+                out += '\\';
+                out += "abtnvfr"[index];
+            } else {
+                out += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
+            }
+        }
+        i += piece.length;
+    }
+    return out;
+}
+
+// A name in a message: as the terminal shows bytes in English, as the dialog shows text in
+// Chinese.
+std::string Name(std::string_view name, Language language) {
+    return language == Language::English ? EscapeControls(name) : NameForDisplay(name);
+}
 
 // The system's texts for the errors a run meets, as the C library words them in Chinese, so that
 // the dialog speaks one language; anything rarer keeps the system's English text.
@@ -109,6 +172,21 @@ std::string_view TagFor(const std::string& assignment) {
 
 } // namespace
 
+std::string EscapeControls(std::string_view text) {
+    return Escaped(text, false);
+}
+
+std::string NameForDisplay(std::string_view name) {
+    if (IsValidUtf8(name)) {
+        return Escaped(name, false);
+    }
+    if (const std::string gbk = ToUtf8(name);
+        gbk.find(kReplacementCharacter) == std::string::npos) {
+        return Escaped(gbk, false);
+    }
+    return Escaped(name, true);
+}
+
 std::string DescribeIo(const IoResult& io, Language language) {
     if (language == Language::English) {
         return fmt::format("cannot {}: {}", StepText(io.step, language), CauseText(io, language));
@@ -119,6 +197,8 @@ std::string DescribeIo(const IoResult& io, Language language) {
 std::string DescribeWarning(const ScriptWarning& warning, Language language) {
     using Kind = ScriptWarning::Kind;
     const bool english = language == Language::English;
+    // A script's own text, which may hold anything.
+    const std::string detail = EscapeControls(warning.detail);
     switch (warning.kind) {
     case Kind::LooksLikeUtf8:
         return english ? "looks like UTF-8; read as GBK; try --encoding auto"
@@ -155,16 +235,16 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                        : fmt::format("{} 个时长对应 {} 个字，写出时不带逐字时间", warning.count,
                                      warning.expected);
     case Kind::BadTime:
-        return english ? fmt::format("'{}' is no time; line left out", warning.detail)
-                       : fmt::format("“{}”不是时间，这一行未写出", warning.detail);
+        return english ? fmt::format("'{}' is no time; line left out", detail)
+                       : fmt::format("“{}”不是时间，这一行未写出", detail);
     case Kind::MoreDurationMismatch:
         return english ? fmt::format("{} more written without word timing",
                                      Counted(warning.count, "line"))
                        : fmt::format("另有 {} 行写出时不带逐字时间", warning.count);
     case Kind::NotDurations:
         return english ? fmt::format("'{}' is not a list of durations; written without word timing",
-                                     warning.detail)
-                       : fmt::format("“{}”不是时长列表，写出时不带逐字时间", warning.detail);
+                                     detail)
+                       : fmt::format("“{}”不是时长列表，写出时不带逐字时间", detail);
     case Kind::TextAfterCtrlZ:
         if (warning.count == 0) {
             return english ? "input ends at this Ctrl-Z (text mode); what follows it is not read"
@@ -189,14 +269,16 @@ std::string DescribeReason(const RunProblem& problem, Language language) {
     case RunProblem::Kind::TargetFolder:
         return DescribeIo(problem.io, language);
     case RunProblem::Kind::Overwritten:
-        return english
-                   ? fmt::format("overwrote {}, converted earlier from {}", problem.targetPath,
-                                 problem.otherPath)
-                   : fmt::format("覆盖了先由 {} 转换的 {}", problem.otherPath, problem.targetPath);
+        return english ? fmt::format("overwrote {}, converted earlier from {}",
+                                     Name(problem.targetPath, language),
+                                     Name(problem.otherPath, language))
+                       : fmt::format("覆盖了先由 {} 转换的 {}", Name(problem.otherPath, language),
+                                     Name(problem.targetPath, language));
     case RunProblem::Kind::NotRegularFile:
         return english ? "not a regular file; skipped" : "不是普通文件，已跳过";
     case RunProblem::Kind::WouldReplace:
-        return english ? fmt::format("{} exists and would be replaced", problem.targetPath)
+        return english ? fmt::format("{} exists and would be replaced",
+                                     Name(problem.targetPath, language))
                        : "已存在，转换时会被替换";
     case RunProblem::Kind::Warning:
         if (!english && problem.warning.line > 0) {
@@ -209,27 +291,28 @@ std::string DescribeReason(const RunProblem& problem, Language language) {
 }
 
 std::string DescribeProblemLine(const RunProblem& problem, Language language) {
+    const std::string path = Name(problem.path, language);
     switch (problem.kind) {
     case RunProblem::Kind::Warning:
         if (problem.warning.line > 0) {
-            return fmt::format("{}:{}: warning: {}", problem.path, problem.warning.line,
+            return fmt::format("{}:{}: warning: {}", path, problem.warning.line,
                                DescribeWarning(problem.warning, language));
         }
-        return fmt::format("{}: warning: {}", problem.path,
-                           DescribeWarning(problem.warning, language));
+        return fmt::format("{}: warning: {}", path, DescribeWarning(problem.warning, language));
     case RunProblem::Kind::NotRegularFile:
-        return fmt::format("{}: warning: {}", problem.path, DescribeReason(problem, language));
+        return fmt::format("{}: warning: {}", path, DescribeReason(problem, language));
     case RunProblem::Kind::Overwritten:
     case RunProblem::Kind::WouldReplace:
-        return fmt::format("{}: note: {}", problem.path, DescribeReason(problem, language));
+        return fmt::format("{}: note: {}", path, DescribeReason(problem, language));
     default:
-        return fmt::format("{}: {}", problem.path, DescribeReason(problem, language));
+        return fmt::format("{}: {}", path, DescribeReason(problem, language));
     }
 }
 
 std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
                                  Language language) {
     const bool english = language == Language::English;
+    const std::string source = Name(request.sourceDir, language);
     switch (check.problem) {
     case RequestError::None:
         break;
@@ -238,18 +321,32 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
     case RequestError::NoTarget:
         return english ? "no TARGET_DIR given" : "请填写 KMC 路径";
     case RequestError::SourceMissing:
-        return english ? fmt::format("{}: no such file or folder", request.sourceDir)
-                       : fmt::format("KSC 路径不存在：{}", request.sourceDir);
+        return english ? fmt::format("{}: no such file or folder", source)
+                       : fmt::format("KSC 路径不存在：{}", source);
     case RequestError::SourceUnreadable:
         return english
-                   ? fmt::format("{}: cannot read: {}", request.sourceDir, ErrorText(check.error))
-                   : fmt::format("无法读取 KSC 路径 {}：{}", request.sourceDir,
-                                 ChineseErrorText(check.error));
+                   ? fmt::format("{}: cannot read: {}", source, ErrorText(check.error))
+                   : fmt::format("无法读取 KSC 路径 {}：{}", source, ChineseErrorText(check.error));
     case RequestError::SourceNotAFileOrFolder:
-        return english ? fmt::format("{}: neither a folder nor a regular file", request.sourceDir)
-                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", request.sourceDir);
+        return english ? fmt::format("{}: neither a folder nor a regular file", source)
+                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", source);
+    case RequestError::TargetNotAFolder:
+        return english ? fmt::format("{}: not a folder", Name(request.targetDir, language))
+                       : fmt::format("KMC 路径不是文件夹：{}", Name(request.targetDir, language));
+    case RequestError::AuthorHasControl:
+        return english ? fmt::format("--author: control characters are not allowed: '{}'",
+                                     EscapeControls(request.author))
+                       : "作者中不能有控制字符（如换行）";
     }
     return {};
+}
+
+std::string DescribeOpenFailure(const std::string& folder, const std::string& why,
+                                Language language) {
+    if (language == Language::English) {
+        return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
+    }
+    return fmt::format("无法打开目标目录：{}", Name(folder, language));
 }
 
 std::string ScanStatusText(int folders, int files) {

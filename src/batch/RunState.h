@@ -33,6 +33,8 @@ enum class RequestError {
     SourceMissing,          ///< the source does not exist
     SourceUnreadable,       ///< the source cannot be read (`error` says why)
     SourceNotAFileOrFolder, ///< a FIFO, a device, a socket
+    TargetNotAFolder,       ///< the target exists and is no folder (a script, say)
+    AuthorHasControl,       ///< the author holds a control character (a line break, say)
 };
 
 struct RequestCheck {
@@ -41,8 +43,9 @@ struct RequestCheck {
     bool ok() const { return problem == RequestError::None; }
 };
 
-/// The one check both front ends make before they start a run: both folders given, the source a
-/// folder or a regular file that can be read.
+/// The one check every front end makes before it starts a run: both folders given, the source a
+/// folder or a regular file that can be read, the target a folder or nothing yet, and an author
+/// without control characters, which would start lines of their own in the documents.
 RequestCheck ValidateRequest(const RunRequest& request);
 
 /// How a front end asks a running worker to end. The worker tests both before every folder of the

@@ -42,12 +42,13 @@ void CliFrontEnd::ShowProgress(const RunProgress& progress) {
 
 void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
                std::string_view path) {
-    if (path.empty() || !line.starts_with(path)) {
+    const std::string shown = EscapeControls(path);
+    if (shown.empty() || !line.starts_with(shown)) {
         fmt::print(stream, "{}\n", locale.FromUtf8(line));
         return;
     }
-    std::fwrite(path.data(), 1, path.size(), stream);
-    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(path.size())));
+    std::fwrite(shown.data(), 1, shown.size(), stream);
+    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(shown.size())));
 }
 
 void CliFrontEnd::ReportProblem(const RunProblem& problem) {
@@ -76,7 +77,7 @@ void CliFrontEnd::OpenFolder(const std::string& folder) {
     const std::string why = OpenInFileBrowser(folder);
     if (!why.empty()) {
         m_bOpenFailed = true;
-        PrintLine(m_err, m_locale, folder + ": cannot open folder: " + why, folder);
+        PrintLine(m_err, m_locale, DescribeOpenFailure(folder, why, Language::English), folder);
     }
 }
 

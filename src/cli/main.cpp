@@ -136,7 +136,12 @@ int main(int argc, char** argv) {
             fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
             return CloseStdout(ExitOk);
         }
-        return UsageError(e.what(), locale);
+        // An unknown option says more than the SOURCE that it may have kept from being seen;
+        // what the user typed is quoted with its control characters escaped.
+        const std::vector<std::string> unexpected = app.remaining();
+        return UsageError(tolvren::EscapeControls(
+                              unexpected.empty() ? e.what() : CLI::ExtrasError(unexpected).what()),
+                          locale);
     }
     if (version) {
         fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
@@ -155,7 +160,8 @@ int main(int argc, char** argv) {
     request.author = *authorText;
     const std::optional<tolvren::OutputFormat> outputFormat = tolvren::FormatFromName(format);
     if (!outputFormat) {
-        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass", format),
+        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass",
+                                      tolvren::EscapeControls(format)),
                           locale);
     }
     const std::optional<tolvren::InputEncoding> inputEncoding =
@@ -163,13 +169,14 @@ int main(int argc, char** argv) {
     if (!inputEncoding) {
         return UsageError(fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, "
                                       "big5, utf-8, utf-16le, utf-16be)",
-                                      encoding),
+                                      tolvren::EscapeControls(encoding)),
                           locale);
     }
     request.encoding = *inputEncoding;
     if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
+        const bool aboutTarget = valid.problem == tolvren::RequestError::TargetNotAFolder;
         return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),
-                          locale, request.sourceDir);
+                          locale, aboutTarget ? request.targetDir : request.sourceDir);
     }
 
     tolvren::CliFrontEnd::Options options;

@@ -203,8 +203,10 @@ void AppendAssTime(std::string& out, std::int64_t cs) {
 // A header value on its line: a control character (a line feed in a file name that became the
 // title, say) would end the line early and start one of its own, so it shows as a blank.
 void AppendHeaderValue(std::string& out, std::string_view value) {
-    for (const char c : value) {
-        out += static_cast<unsigned char>(c) < 0x20 || c == '\x7F' ? ' ' : c;
+    for (std::size_t i = 0; i < value.size();) {
+        const std::size_t control = ControlCharacterAt(value, i);
+        out += control > 0 ? ' ' : value[i];
+        i += std::max<std::size_t>(control, 1);
     }
 }
 

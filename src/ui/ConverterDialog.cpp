@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -85,7 +86,7 @@ constexpr int kFrameMs = 16;
 
 ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     : QDialog(parent), m_folderOpener([](const QString& folder) {
-          QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+          return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
       }),
       m_runFunction(std::move(runFunction)) {
     setWindowTitle(QStringLiteral("Tolvren 批量转换器"));
@@ -415,8 +416,12 @@ void ConverterDialog::OnRunFinished() {
         std::lock_guard lock(m_snapshotMutex);
         folder.swap(m_snapshot.folderToOpen);
     }
-    if (!folder.empty()) {
-        m_folderOpener(FromPath(folder));
+    if (!folder.empty() && !m_folderOpener(FromPath(folder))) {
+        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                    FromText(DescribeOpenFailure(folder, {}, Language::Chinese)),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     }
     if (m_control.m_bExitRequested) {
         QDialog::reject();

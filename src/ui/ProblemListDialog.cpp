@@ -2,7 +2,6 @@
 
 #include "batch/Messages.h"
 #include "ui/DialogUnits.h"
-#include "ui/PathText.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -23,6 +22,10 @@ namespace tolvren {
 namespace {
 
 enum Column { kSource, kTarget, kReason, kColumnCount };
+
+QString FromText(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // A model over the run's own list: a run of a hundred thousand warnings shows at once, since
 // only the rows on screen are ever worded.
@@ -63,11 +66,11 @@ public:
         const bool targetFolder = problem.kind == RunProblem::Kind::TargetFolder;
         switch (column) {
         case kSource:
-            return targetFolder ? QString() : FromPath(problem.path);
+            return targetFolder ? QString() : FromText(NameForDisplay(problem.path));
         case kTarget:
-            return FromPath(targetFolder ? problem.path : problem.targetPath);
+            return FromText(NameForDisplay(targetFolder ? problem.path : problem.targetPath));
         default:
-            return QString::fromStdString(DescribeReason(problem, Language::Chinese));
+            return FromText(DescribeReason(problem, Language::Chinese));
         }
     }
 

@@ -240,6 +240,7 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
         std::string source, target;
         bool check;
         RequestError expected;
+        std::string author = "张三 & <某人> \"x\"";
     };
     for (const Case& c :
          {Case{"", "out", false, RequestError::NoSource},
@@ -247,12 +248,19 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
           Case{tree.Root(), "", true, RequestError::None},
           Case{tree.Path("missing"), "out", false, RequestError::SourceMissing},
           Case{tree.Path("fifo"), "out", false, RequestError::SourceNotAFileOrFolder},
-          Case{tree.Write("one.ksc"), "out", false, RequestError::None}}) {
+          Case{tree.Write("one.ksc"), "out", false, RequestError::None},
+          Case{tree.Root(), tree.Path("one.ksc"), true, RequestError::TargetNotAFolder},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl, "a\n[00:00.00]b"},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl, "a\tb"},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl,
+               "a\xC2\x9B"
+               "2J"}}) {
         RunRequest request;
         request.sourceDir = c.source;
         request.targetDir = c.target;
         request.checkOnly = c.check;
-        EXPECT_EQ(ValidateRequest(request).problem, c.expected) << c.source;
+        request.author = c.author;
+        EXPECT_EQ(ValidateRequest(request).problem, c.expected) << c.source << c.author;
     }
 }
 

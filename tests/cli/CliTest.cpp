@@ -142,6 +142,11 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass"},
         {{"-e", "klingon", tree.Path("songs"), out}, "unknown encoding 'klingon'"},
         {{"--no-such-option", tree.Path("songs"), out}, "--no-such-option"},
+        {{"--bogus"}, "not expected: --bogus"},
+        {{tree.Path("songs"), out, "third"}, "not expected: third"},
+        {{"--check", tree.Path("songs/a.ksc"), tree.Path("songs/a.ksc")}, "a.ksc: not a folder"},
+        {{"-a", "Zhang\n[00:00.00]INJECTED", tree.Path("songs"), out},
+         "--author: control characters are not allowed: 'Zhang\\n[00:00.00]INJECTED'"},
     };
     for (const auto& [args, message] : cases) {
         const auto r = RunCli(tree, args);
@@ -151,6 +156,26 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(TestTree::Exists(out)) << message;
     }
+}
+
+// A name can hold anything but '/' and NUL. Only names with control bytes change, in every line
+// that names them; the documents keep their names' bytes.
+TEST(Cli, ControlBytesInNamesAreEscapedSoThatNoNameWritesIntoTheTerminal) {
+    const TestTree tree;
+    const std::string name = "a\x1b]0;T\a\x1b[2J\xc2\x9b\\ b";
+    const std::string shown = "a\\x1b]0;T\\a\\x1b[2J\\xc2\\x9b\\\\ b";
+    tree.Write("songs/sub/" + name + ".ksc", kSong);
+    tree.Write("songs/" + name + ".ksc", "karaoke.add('1', '2', 'x');\r\n");
+    const auto r = RunCli(tree, {"-f", "lrc", tree.Path("songs"), tree.Path("out")});
+    EXPECT_EQ(r.err, tree.Path("songs/" + shown) +
+                         ".ksc:1: warning: lyric statement not read: it needs karaoke.add(' and "
+                         "four quoted fields\n" +
+                         tree.Path("songs/" + shown) + ".ksc: note: overwrote " +
+                         tree.Path("out/" + shown) + ".lrc, converted earlier from " +
+                         tree.Path("songs/sub/" + shown) + ".ksc\n");
+    // The title from the name, on its one line.
+    EXPECT_EQ(TestTree::Read(tree.Path("out/" + name + ".lrc")),
+              "\xEF\xBB\xBF[ti:a ]0;T  [2J \\ b]\n");
 }
 
 TEST(Cli, HelpAndVersionGoToStdoutAndEndInANewline) {
