@@ -55,8 +55,9 @@ void CliFrontEnd::ReportProblem(const RunProblem& problem) {
     const bool failure = problem.kind == RunProblem::Kind::Failed ||
                          problem.kind == RunProblem::Kind::FolderUnreadable ||
                          problem.kind == RunProblem::Kind::TargetFolder;
-    if (!failure &&
-        (m_options.quiet || (problem.kind == RunProblem::Kind::Warning && !m_options.warnings))) {
+    const bool warning = problem.kind == RunProblem::Kind::Warning ||
+                         problem.kind == RunProblem::Kind::NotRegularFile;
+    if (!failure && (m_options.quiet || (warning && !m_options.warnings))) {
         return;
     }
     ClearProgressLine();

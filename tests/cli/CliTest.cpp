@@ -110,19 +110,24 @@ TEST(Cli, FailuresWarningsAndNoticesGoToStderrOneLineEach) {
     tree.Write("songs/a.ksc", kSong);
     tree.Write("songs/b.ksc", kSong);
     tree.Write("songs/c.ksc", "karaoke.add('1', '2', 'x');\r\n");
+    tree.Link(tree.Path("unmounted/d.ksc"), "songs/d.ksc");
+    ::mkfifo(tree.Path("songs/e.ksc").c_str(), 0644);
     tree.MakeFolder("out/b.kmc");
     const std::string songs = tree.Path("songs/");
     const auto r = RunCli(tree, {songs, tree.Path("out")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastLine(), "4/4  100% 完成（1 个文件失败）");
-    EXPECT_EQ(r.err, songs + "a.ksc: note: overwrote " + tree.Path("out/a.kmc") +
+    EXPECT_EQ(r.LastLine(), "5/5  100% 完成（2 个文件失败）");
+    EXPECT_EQ(r.err, songs + "e.ksc: warning: not a regular file; skipped\n" + songs +
+                         "a.ksc: note: overwrote " + tree.Path("out/a.kmc") +
                          ", converted earlier from " + songs + "x/a.ksc\n" + songs +
                          "b.ksc: cannot create target: Is a directory\n" + songs +
                          "c.ksc:1: warning: lyric statement not read: it needs karaoke.add(' and "
-                         "four quoted fields\n");
+                         "four quoted fields\n" +
+                         songs + "d.ksc: cannot open source: No such file or directory\n");
     const auto quiet = RunCli(tree, {"-q", songs, tree.Path("out")});
     EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(quiet.err, songs + "b.ksc: cannot create target: Is a directory\n");
+    EXPECT_EQ(quiet.err, songs + "b.ksc: cannot create target: Is a directory\n" + songs +
+                             "d.ksc: cannot open source: No such file or directory\n");
     const auto noWarnings = RunCli(tree, {"--no-warnings", songs + "c.ksc", tree.Path("out")});
     EXPECT_EQ(noWarnings.status, 0);
     EXPECT_EQ(noWarnings.err, "");
