@@ -60,10 +60,10 @@ int ConverterApp::InitInstance() {
         const std::string name = ToPath(info.notAFolder);
         std::fprintf(stderr, "tolvren: %s: not a folder\n", EscapeControls(name).c_str());
         // Started from a launcher, nobody sees stderr: the window says it as well.
-        auto* box = new QMessageBox(
-            QMessageBox::Warning, dialog.windowTitle(),
-            QStringLiteral("不是文件夹：%1").arg(QString::fromStdString(NameForDisplay(name))),
-            QMessageBox::Ok, &dialog);
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
+                            QStringLiteral("不是文件夹：%1").arg(FromText(NameForDisplay(name))),
+                            QMessageBox::Ok, &dialog);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

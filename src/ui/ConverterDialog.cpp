@@ -36,10 +36,6 @@ namespace tolvren {
 
 namespace {
 
-QString FromText(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // A folder dropped from a file manager, or "" when the drop holds anything else.
 QString DroppedFolder(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) {

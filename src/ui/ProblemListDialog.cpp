@@ -2,6 +2,7 @@
 
 #include "batch/Messages.h"
 #include "ui/DialogUnits.h"
+#include "ui/PathText.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -22,10 +23,6 @@ namespace tolvren {
 namespace {
 
 enum Column { kSource, kTarget, kReason, kColumnCount };
-
-QString FromText(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // A model over the run's own list: a run of a hundred thousand warnings shows at once, since
 // only the rows on screen are ever worded.
