@@ -105,7 +105,7 @@ TextModeCut ApplyTextModeInput(std::string& bytes) {
     TextModeCut cut;
     const std::size_t ctrlZ = bytes.find('\x1A');
     if (ctrlZ != std::string::npos) {
-        constexpr std::string_view nothing(" \t\n\v\f\r\x1A\0", 9);
+        constexpr std::string_view nothing(" \t\n\v\f\r\x1A\0", 8);
         const std::string_view rest = std::string_view(bytes).substr(ctrlZ + 1);
         if (rest.find_first_not_of(nothing) != std::string_view::npos) {
             cut.line = 1 + static_cast<std::size_t>(
