@@ -42,7 +42,12 @@ std::string Song(std::mt19937& rng) {
         for (int s = 0; s < n; ++s) {
             text += Hanzi(rng);
             const int d = duration(rng);
-            timing += (s ? "," : "") + std::to_string(d);
+            // Appended piece by piece: `"," + std::to_string(d)` sets off GCC 12's false
+            // -Wrestrict warning in an optimised build.
+            if (s > 0) {
+                timing += ',';
+            }
+            timing += std::to_string(d);
             end += d;
         }
         song += "karaoke.add('" + Time(now) + "', '" + Time(end) + "', '" + text + "', '" + timing +

@@ -18,10 +18,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # one space and turns the empty line into " ."; lintian wants every line within 80 columns.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
 Tolvren converts karaoke lyric scripts in the KSC format (GBK text) into
-KMC documents (UTF-8 XML), one file or a whole folder tree at a time.
+KMC documents (UTF-8 XML), or into word-timed LRC and ASS karaoke
+subtitles, one file or a whole folder tree at a time. Scripts saved as
+UTF-8, UTF-16, Big5 or GB18030 are read too.
 
-It comes as a Qt dialog (tolvren), which file managers offer on a folder,
-and as a command-line tool (tolvren-cli) with bash completion.]])
+It comes as a Qt dialog (tolvren) with a choice of format and encoding,
+which file managers offer on a folder and which lists every problem of a
+run for copying, and as a command-line tool (tolvren-cli) with bash
+completion and a check that reports without writing.]])
 # The shared libraries (Qt 6, ICU, fmt, the C++ runtime) are found by dpkg-shlibdeps; Qt's
 # platform plugins are loaded at run time, so the package that holds them is named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

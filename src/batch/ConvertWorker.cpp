@@ -48,7 +48,8 @@ struct Job {
     /// The script has the name of a document of this run, which may be written over it before its
     /// turn: it is read only then, as a run file by file would read it.
     bool readAtItsTurn = false;
-    std::string Target() const { return folder + '/' + name; }
+    /// A check without a target folder names the document by its place in the target alone.
+    std::string Target() const { return folder.empty() ? name : folder + '/' + name; }
 };
 
 // The document's name: the source's name less its last three bytes, plus the extension
@@ -349,6 +350,13 @@ private:
             ++m_summary.unreadableFolders;
             Reported(std::move(problem));
         };
+        hooks.notRegularFile = [this](const std::string& path) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::NotRegularFile;
+            problem.path = path;
+            ++m_summary.skipped;
+            Reported(std::move(problem));
+        };
         // A target folder inside the source holds documents, not scripts: a backup such as
         // "情歌.ksc.bak" would otherwise come back as "情歌.ksc.kmc" and be taken for a script.
         FileIdentity target;
@@ -374,7 +382,7 @@ private:
             // script has below the searched folder.
             if (!absoluteBase.empty() && path.compare(0, absoluteBase.size(), absoluteBase) == 0 &&
                 slash + 1 > absoluteBase.size()) {
-                job.folder += '/';
+                job.folder += job.folder.empty() ? "" : "/";
                 job.folder.append(path, absoluteBase.size(), slash - absoluteBase.size());
             }
             documentNames.insert(job.name);
@@ -440,11 +448,8 @@ private:
             Reported(std::move(problem));
         }
         m_summary.warned += result.warnings.empty() ? 0 : 1;
-        if (m_request.checkOnly) {
-            return;
-        }
         // Two sources of the same name overwrite each other in a flat target folder, and the
-        // user must hear of it.
+        // user must hear of it; a check says it as the run would.
         auto [it, inserted] = m_writtenBy.try_emplace(target, job.source);
         if (!inserted) {
             RunProblem problem;
@@ -454,7 +459,24 @@ private:
             problem.targetPath = target;
             it->second = job.source;
             Reported(std::move(problem));
+        } else if (m_request.checkOnly && !m_request.targetDir.empty() &&
+                   WouldReplace(job.source, target)) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::WouldReplace;
+            problem.path = job.source;
+            problem.targetPath = target;
+            Reported(std::move(problem));
         }
+    }
+
+    // Whether a run would replace the document `target` that exists already (a script is never
+    // replaced by its own document).
+    static bool WouldReplace(const std::string& source, const std::string& target) {
+        struct stat existing {};
+        struct stat script {};
+        return ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+               !(::stat(source.c_str(), &script) == 0 &&
+                 FileIdentity::Of(script) == FileIdentity::Of(existing));
     }
 
     void Reported(RunProblem problem) {

@@ -50,6 +50,7 @@ struct Frame {
     ScanOptions options;
     std::vector<DirectoryEntry> subfolders;
     std::vector<DirectoryEntry> files;
+    std::vector<DirectoryEntry> others;
     std::size_t next = 0;
 };
 
@@ -113,7 +114,8 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
             }
             hooks.unreadable(folder, listing.error);
         }
-        Frame frame{std::move(folderOptions), {}, std::move(listing.files), 0};
+        Frame frame{
+            std::move(folderOptions), {}, std::move(listing.files), std::move(listing.others), 0};
         if (frame.options.includeSubfolders != 0) {
             frame.subfolders = std::move(listing.folders);
         }
@@ -141,9 +143,14 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
             continue;
         }
         for (const DirectoryEntry& file : top.files) {
-            if (!IsWriterTemporary(file.name) && Passes(top.options, file) &&
+            if (!IsWriterTemporary(file.name) && (file.error != 0 || Passes(top.options, file)) &&
                 seenFiles.insert(file.identity).second) {
                 m_found.push_back(file.path);
+            }
+        }
+        for (const DirectoryEntry& other : top.others) {
+            if (seenFiles.insert(other.identity).second && hooks.notRegularFile) {
+                hooks.notRegularFile(other.path);
             }
         }
         stack.pop_back();

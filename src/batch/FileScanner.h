@@ -49,6 +49,8 @@ struct ScanHooks {
     std::function<void(int folders, int files)> progress;
     /// A folder that could not be read (errno `error`); the scan goes on without it.
     std::function<void(const std::string& folder, int error)> unreadable;
+    /// A FIFO, socket or device whose name matches: never opened, named here once.
+    std::function<void(const std::string& path)> notRegularFile;
     /// Folders not to enter, such as a run's target folder inside its source.
     std::vector<FileIdentity> skipFolders;
 };
@@ -58,7 +60,9 @@ struct ScanHooks {
 /// use '/'. Subfolders come before a folder's own files, each folder's entries sorted by name.
 /// Links are followed, but every folder is searched and every file listed at most once, however
 /// many paths lead to it (the first in this order wins), so link loops and link webs end.
-/// Folders are never listed, whatever their names, nor the temporaries of document writers.
+/// Folders are never listed, whatever their names, nor the temporaries of document writers. A
+/// matching link whose target cannot be reached is listed whatever the criteria (nothing can be
+/// known of it), so that whoever goes through the list meets it and can say so.
 class FileScanner {
 public:
     FileScanner() = default;

@@ -1,11 +1,74 @@
 #include "batch/Messages.h"
 
+#include "conversion/FieldUtils.h"
+
 #include <cerrno>
 #include <fmt/format.h>
 
 namespace tolvren {
 
 namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// One piece of a text to be shown: how many bytes, and whether they are shown as escapes.
+struct Piece {
+    std::size_t length = 1;
+    bool escaped = false;
+};
+
+// The piece at byte `i`: a control character, or one byte; with `escapeNonUtf8`, a whole UTF-8
+// character, and a byte that begins none is escaped.
+Piece PieceAt(std::string_view text, std::size_t i, bool escapeNonUtf8) {
+    if (const std::size_t control = ControlCharacterAt(text, i); control > 0) {
+        return {control, true};
+    }
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80 || !escapeNonUtf8) {
+        return {1, false};
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+        return {length, false};
+    }
+    return {1, true};
+}
+
+std::string Escaped(std::string_view text, bool escapeNonUtf8) {
+    bool any = false;
+    for (std::size_t i = 0; i < text.size() && !any;) {
+        const Piece piece = PieceAt(text, i, escapeNonUtf8);
+        any = piece.escaped;
+        i += piece.length;
+    }
+    if (!any) {
+        return std::string(text);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const Piece piece = PieceAt(text, i, escapeNonUtf8);
+        for (std::size_t k = i; k < i + piece.length; ++k) {
+            const char c = text[k];
+            constexpr std::string_view named = "\a\b\t\n\v\f\r";
+            if (!piece.escaped) {
+                out += c == '\\' ? std::string_view("\\\\") : std::string_view(&text[k], 1);
+            } else if (const std::size_t index = named.find(c); index != std::string_view::npos) {
+                out += '\\';
+                out += "abtnvfr"[index];
+            } else {
+                out += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
+            }
+        }
+        i += piece.length;
+    }
+    return out;
+}
+
+// A name in a message: as the terminal shows bytes in English, as the dialog shows text in
+// Chinese.
+std::string Name(std::string_view name, Language language) {
+    return language == Language::English ? EscapeControls(name) : NameForDisplay(name);
+}
 
 // The system's texts for the errors a run meets, as the C library words them in Chinese, so that
 // the dialog speaks one language; anything rarer keeps the system's English text.
@@ -97,12 +160,32 @@ std::string_view StepText(IoStep step, Language language) {
     return {};
 }
 
+// "1 unit", "2 units".
+std::string Counted(std::size_t count, std::string_view noun) {
+    return fmt::format("{} {}{}", count, noun, count == 1 ? "" : "s");
+}
+
 // The name of the statement a script should use instead of an assignment we do not read.
 std::string_view TagFor(const std::string& assignment) {
     return assignment == "karaoke.singer" ? "karaoke.tag('歌手', '…')" : "karaoke.tag('歌名', '…')";
 }
 
 } // namespace
+
+std::string EscapeControls(std::string_view text) {
+    return Escaped(text, false);
+}
+
+std::string NameForDisplay(std::string_view name) {
+    if (IsValidUtf8(name)) {
+        return Escaped(name, false);
+    }
+    if (const std::string gbk = ToUtf8(name);
+        gbk.find(kReplacementCharacter) == std::string::npos) {
+        return Escaped(gbk, false);
+    }
+    return Escaped(name, true);
+}
 
 std::string DescribeIo(const IoResult& io, Language language) {
     if (language == Language::English) {
@@ -114,6 +197,8 @@ std::string DescribeIo(const IoResult& io, Language language) {
 std::string DescribeWarning(const ScriptWarning& warning, Language language) {
     using Kind = ScriptWarning::Kind;
     const bool english = language == Language::English;
+    // A script's own text, which may hold anything.
+    const std::string detail = EscapeControls(warning.detail);
     switch (warning.kind) {
     case Kind::LooksLikeUtf8:
         return english ? "looks like UTF-8; read as GBK; try --encoding auto"
@@ -128,8 +213,8 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english ? "looks like GB18030; read as GBK; try --encoding gb18030"
                        : "看起来是 GB18030 编码，却按 GBK 读取；请把编码选为“GB18030”";
     case Kind::InvalidBytes:
-        return english ? fmt::format("{} {} not valid in {}, replaced by U+FFFD", warning.count,
-                                     warning.count == 1 ? "byte" : "bytes", warning.detail)
+        return english ? fmt::format("{} not valid in {}, replaced by U+FFFD",
+                                     Counted(warning.count, "byte"), warning.detail)
                        : fmt::format("{} 个字节不是有效的 {}，已替换为 U+FFFD", warning.count,
                                      warning.detail);
     case Kind::MoreInvalidBytes:
@@ -142,7 +227,7 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english ? "lyric statement not read: it needs karaoke.add(' and four quoted fields"
                        : "歌词语句未能读取：它需要以 karaoke.add(' 开头并有四个带引号的字段";
     case Kind::MoreIncompleteLyric:
-        return english ? fmt::format("{} more lyric statements not read", warning.count)
+        return english ? fmt::format("{} more not read", Counted(warning.count, "lyric statement"))
                        : fmt::format("另有 {} 行歌词语句未能读取", warning.count);
     case Kind::UnreadAssignment:
         return english
@@ -155,16 +240,34 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                          "lines run together"
                        : "这一行的行尾只有 CR；只有 LF 和 CR LF 才结束一行，所以几行连在了一起";
     case Kind::DurationMismatch:
-        return english ? fmt::format("{} durations for {} units; written without word timing",
-                                     warning.count, warning.expected)
+        return english ? fmt::format("{} for {}; written without word timing",
+                                     Counted(warning.count, "duration"),
+                                     Counted(warning.expected, "unit"))
                        : fmt::format("{} 个时长对应 {} 个字，写出时不带逐字时间", warning.count,
                                      warning.expected);
     case Kind::BadTime:
-        return english ? fmt::format("'{}' is no time; line left out", warning.detail)
-                       : fmt::format("“{}”不是时间，这一行未写出", warning.detail);
+        return english ? fmt::format("'{}' is no time; line left out", detail)
+                       : fmt::format("“{}”不是时间，这一行未写出", detail);
     case Kind::MoreDurationMismatch:
-        return english ? fmt::format("{} more lines written without word timing", warning.count)
+        return english ? fmt::format("{} more written without word timing",
+                                     Counted(warning.count, "line"))
                        : fmt::format("另有 {} 行写出时不带逐字时间", warning.count);
+    case Kind::NotDurations:
+        return english ? fmt::format("'{}' is not a list of durations; written without word timing",
+                                     detail)
+                       : fmt::format("“{}”不是时长列表，写出时不带逐字时间", detail);
+    case Kind::TextAfterCtrlZ:
+        if (warning.count == 0) {
+            return english ? "input ends at this Ctrl-Z (text mode); what follows it is not read"
+                           : "输入在这一行的 Ctrl-Z 处结束（文本模式），其后的内容未读取";
+        }
+        return english ? fmt::format("input ends at this Ctrl-Z (text mode); {} after it {} not "
+                                     "read",
+                                     Counted(warning.count, "lyric line"),
+                                     warning.count == 1 ? "is" : "are")
+                       : fmt::format("输入在这一行的 Ctrl-Z 处结束（文本模式），其后的 {} "
+                                     "行歌词未读取",
+                                     warning.count);
     }
     return {};
 }
@@ -177,10 +280,17 @@ std::string DescribeReason(const RunProblem& problem, Language language) {
     case RunProblem::Kind::TargetFolder:
         return DescribeIo(problem.io, language);
     case RunProblem::Kind::Overwritten:
-        return english
-                   ? fmt::format("overwrote {}, converted earlier from {}", problem.targetPath,
-                                 problem.otherPath)
-                   : fmt::format("覆盖了先由 {} 转换的 {}", problem.otherPath, problem.targetPath);
+        return english ? fmt::format("overwrote {}, converted earlier from {}",
+                                     Name(problem.targetPath, language),
+                                     Name(problem.otherPath, language))
+                       : fmt::format("覆盖了先由 {} 转换的 {}", Name(problem.otherPath, language),
+                                     Name(problem.targetPath, language));
+    case RunProblem::Kind::NotRegularFile:
+        return english ? "not a regular file; skipped" : "不是普通文件，已跳过";
+    case RunProblem::Kind::WouldReplace:
+        return english ? fmt::format("{} exists and would be replaced",
+                                     Name(problem.targetPath, language))
+                       : "已存在，转换时会被替换";
     case RunProblem::Kind::Warning:
         if (!english && problem.warning.line > 0) {
             return fmt::format("第 {} 行：{}", problem.warning.line,
@@ -192,24 +302,28 @@ std::string DescribeReason(const RunProblem& problem, Language language) {
 }
 
 std::string DescribeProblemLine(const RunProblem& problem, Language language) {
+    const std::string path = Name(problem.path, language);
     switch (problem.kind) {
     case RunProblem::Kind::Warning:
         if (problem.warning.line > 0) {
-            return fmt::format("{}:{}: warning: {}", problem.path, problem.warning.line,
+            return fmt::format("{}:{}: warning: {}", path, problem.warning.line,
                                DescribeWarning(problem.warning, language));
         }
-        return fmt::format("{}: warning: {}", problem.path,
-                           DescribeWarning(problem.warning, language));
+        return fmt::format("{}: warning: {}", path, DescribeWarning(problem.warning, language));
+    case RunProblem::Kind::NotRegularFile:
+        return fmt::format("{}: warning: {}", path, DescribeReason(problem, language));
     case RunProblem::Kind::Overwritten:
-        return fmt::format("{}: note: {}", problem.path, DescribeReason(problem, language));
+    case RunProblem::Kind::WouldReplace:
+        return fmt::format("{}: note: {}", path, DescribeReason(problem, language));
     default:
-        return fmt::format("{}: {}", problem.path, DescribeReason(problem, language));
+        return fmt::format("{}: {}", path, DescribeReason(problem, language));
     }
 }
 
 std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
                                  Language language) {
     const bool english = language == Language::English;
+    const std::string source = Name(request.sourceDir, language);
     switch (check.problem) {
     case RequestError::None:
         break;
@@ -218,18 +332,32 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
     case RequestError::NoTarget:
         return english ? "no TARGET_DIR given" : "请填写 KMC 路径";
     case RequestError::SourceMissing:
-        return english ? fmt::format("{}: no such file or folder", request.sourceDir)
-                       : fmt::format("KSC 路径不存在：{}", request.sourceDir);
+        return english ? fmt::format("{}: no such file or folder", source)
+                       : fmt::format("KSC 路径不存在：{}", source);
     case RequestError::SourceUnreadable:
         return english
-                   ? fmt::format("{}: cannot read: {}", request.sourceDir, ErrorText(check.error))
-                   : fmt::format("无法读取 KSC 路径 {}：{}", request.sourceDir,
-                                 ChineseErrorText(check.error));
+                   ? fmt::format("{}: cannot read: {}", source, ErrorText(check.error))
+                   : fmt::format("无法读取 KSC 路径 {}：{}", source, ChineseErrorText(check.error));
     case RequestError::SourceNotAFileOrFolder:
-        return english ? fmt::format("{}: neither a folder nor a regular file", request.sourceDir)
-                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", request.sourceDir);
+        return english ? fmt::format("{}: neither a folder nor a regular file", source)
+                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", source);
+    case RequestError::TargetNotAFolder:
+        return english ? fmt::format("{}: not a folder", Name(request.targetDir, language))
+                       : fmt::format("KMC 路径不是文件夹：{}", Name(request.targetDir, language));
+    case RequestError::AuthorHasControl:
+        return english ? fmt::format("--author: control characters are not allowed: '{}'",
+                                     EscapeControls(request.author))
+                       : "作者中不能有控制字符（如换行）";
     }
     return {};
+}
+
+std::string DescribeOpenFailure(const std::string& folder, const std::string& why,
+                                Language language) {
+    if (language == Language::English) {
+        return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
+    }
+    return fmt::format("无法打开目标目录：{}", Name(folder, language));
 }
 
 std::string ScanStatusText(int folders, int files) {

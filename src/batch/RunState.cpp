@@ -1,5 +1,7 @@
 #include "batch/RunState.h"
 
+#include "conversion/FieldUtils.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -28,6 +30,22 @@ RequestCheck ValidateRequest(const RunRequest& request) {
     }
     if (request.targetDir.empty() && !request.checkOnly) {
         return {RequestError::NoTarget};
+    }
+    for (std::size_t i = 0; i < request.author.size(); ++i) {
+        if (ControlCharacterAt(request.author, i) > 0) {
+            return {RequestError::AuthorHasControl};
+        }
+    }
+    if (!request.targetDir.empty()) {
+        const int target = OpenPath(request.targetDir, O_PATH);
+        struct stat st {};
+        const bool notAFolder = target >= 0 && ::fstat(target, &st) == 0 && !S_ISDIR(st.st_mode);
+        if (target >= 0) {
+            ::close(target);
+        }
+        if (notAFolder) {
+            return {RequestError::TargetNotAFolder};
+        }
     }
     // O_PATH opens anything without touching it, a FIFO included, and says what it is.
     const int path = OpenPath(request.sourceDir, O_PATH);

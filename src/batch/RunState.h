@@ -33,6 +33,8 @@ enum class RequestError {
     SourceMissing,          ///< the source does not exist
     SourceUnreadable,       ///< the source cannot be read (`error` says why)
     SourceNotAFileOrFolder, ///< a FIFO, a device, a socket
+    TargetNotAFolder,       ///< the target exists and is no folder (a script, say)
+    AuthorHasControl,       ///< the author holds a control character (a line break, say)
 };
 
 struct RequestCheck {
@@ -41,8 +43,9 @@ struct RequestCheck {
     bool ok() const { return problem == RequestError::None; }
 };
 
-/// The one check both front ends make before they start a run: both folders given, the source a
-/// folder or a regular file that can be read.
+/// The one check every front end makes before it starts a run: both folders given, the source a
+/// folder or a regular file that can be read, the target a folder or nothing yet, and an author
+/// without control characters, which would start lines of their own in the documents.
 RequestCheck ValidateRequest(const RunRequest& request);
 
 /// How a front end asks a running worker to end. The worker tests both before every folder of the
@@ -67,6 +70,9 @@ struct RunProblem {
         Warning,          ///< the file was converted, but see `warning`
         FolderUnreadable, ///< the folder `path` could not be searched; `io` says why
         TargetFolder,     ///< the target folder `path` could not be created: no file was
+        NotRegularFile,   ///< `path` is named like a script but is a FIFO, socket or device:
+                          ///< skipped, neither converted nor failed
+        WouldReplace,     ///< a check: the document `targetPath` of `path` exists already
     };
     Kind kind = Kind::Failed;
     std::string path;      ///< the source file (or the folder)
@@ -82,7 +88,8 @@ struct RunSummary {
     int done = 0;   ///< files dealt with, converted or failed
     int failed = 0; ///< files not converted
     int unreadableFolders = 0;
-    int warned = 0; ///< files converted with warnings
+    int warned = 0;  ///< files converted with warnings
+    int skipped = 0; ///< FIFOs, sockets and devices named like scripts
     bool stopped = false;
     std::string finalText; ///< the status the bar shows at the end
     std::vector<RunProblem> problems;

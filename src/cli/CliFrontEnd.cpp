@@ -42,20 +42,22 @@ void CliFrontEnd::ShowProgress(const RunProgress& progress) {
 
 void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
                std::string_view path) {
-    if (path.empty() || !line.starts_with(path)) {
+    const std::string shown = EscapeControls(path);
+    if (shown.empty() || !line.starts_with(shown)) {
         fmt::print(stream, "{}\n", locale.FromUtf8(line));
         return;
     }
-    std::fwrite(path.data(), 1, path.size(), stream);
-    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(path.size())));
+    std::fwrite(shown.data(), 1, shown.size(), stream);
+    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(shown.size())));
 }
 
 void CliFrontEnd::ReportProblem(const RunProblem& problem) {
     const bool failure = problem.kind == RunProblem::Kind::Failed ||
                          problem.kind == RunProblem::Kind::FolderUnreadable ||
                          problem.kind == RunProblem::Kind::TargetFolder;
-    if (!failure &&
-        (m_options.quiet || (problem.kind == RunProblem::Kind::Warning && !m_options.warnings))) {
+    const bool warning = problem.kind == RunProblem::Kind::Warning ||
+                         problem.kind == RunProblem::Kind::NotRegularFile;
+    if (!failure && (m_options.quiet || (warning && !m_options.warnings))) {
         return;
     }
     ClearProgressLine();
@@ -76,7 +78,7 @@ void CliFrontEnd::OpenFolder(const std::string& folder) {
     const std::string why = OpenInFileBrowser(folder);
     if (!why.empty()) {
         m_bOpenFailed = true;
-        PrintLine(m_err, m_locale, folder + ": cannot open folder: " + why, folder);
+        PrintLine(m_err, m_locale, DescribeOpenFailure(folder, why, Language::English), folder);
     }
 }
 

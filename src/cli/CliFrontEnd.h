@@ -9,7 +9,7 @@
 namespace tolvren {
 
 /// Prints `line` (UTF-8) and a line feed in the terminal's encoding, except the path it begins
-/// with, which goes out as the bytes the file system holds.
+/// with (`path` as EscapeControls shows it), which goes out as the bytes the file system holds.
 void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
                std::string_view path);
 

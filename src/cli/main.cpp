@@ -68,7 +68,10 @@ int CloseStdout(int status) {
 constexpr const char* kDescription =
     "Converts KSC lyric scripts into KMC documents (or XML, LRC, ASS).\n"
     "SOURCE is a folder (every *.ksc* file under it, at any depth) or one file; the documents\n"
-    "go side by side into TARGET_DIR, which is created if it is missing (one level).";
+    "go side by side into TARGET_DIR, which is created if it is missing (one level).\n"
+    "With --check, TARGET_DIR may be left out; given, it need not exist, and the documents\n"
+    "that exist there and would be replaced are named. A TARGET_DIR that is an existing\n"
+    "file, or a third operand, is a usage error.";
 
 constexpr const char* kFooter =
     "Encodings:\n"
@@ -82,13 +85,16 @@ constexpr const char* kFooter =
     "\n"
     "Warnings (on stderr as PATH:LINE: warning: TEXT; the file is still converted):\n"
     "  a script read as GBK that looks like UTF-8 or UTF-16, bytes not valid in the encoding,\n"
-    "  a lyric statement without its four fields, karaoke.songname/karaoke.singer assignments\n"
-    "  (not read), no lyric lines at all, lines that end in CR alone, and for LRC and ASS a\n"
-    "  line whose durations do not match its units.\n"
+    "  a Ctrl-Z that ends the input before the end of the file, a lyric statement without\n"
+    "  its four fields, karaoke.songname/karaoke.singer assignments (not read for KMC), no\n"
+    "  lyric lines at all, lines that end in CR alone, and for LRC and ASS a line whose\n"
+    "  durations do not match its units or whose time is no time. A FIFO, socket or device\n"
+    "  named like a script is skipped with a warning. Control characters in file names are\n"
+    "  printed as escapes (\\n, \\x1b).\n"
     "\n"
     "Exit status: 0 all converted (also when none was found); 1 a file or folder failed, the\n"
-    "target folder could not be opened (--open), standard output could not be written, or\n"
-    "--check has something to report; 2 usage error; 128+N stopped by signal N (130 Ctrl-C).";
+    "target folder could not be opened (--open), standard output could not be written, or a\n"
+    "check has something to report; 2 usage error; 128+N stopped by signal N (130 Ctrl-C).";
 
 } // namespace
 
@@ -113,7 +119,8 @@ int main(int argc, char** argv) {
     bool check = false;
     bool version = false;
     app.add_option("SOURCE", source, "Folder to search, or one KSC file")->required();
-    app.add_option("TARGET_DIR", target, "Folder that receives the documents (not with --check)");
+    app.add_option("TARGET_DIR", target,
+                   "Folder that receives the documents (with --check: where they would go)");
     app.add_option("-a,--author", author, "Author written into every document");
     app.add_option("-f,--format", format, "Output: kmc (default), xml, lrc or ass");
     app.add_option("-e,--encoding", encoding,
@@ -139,7 +146,12 @@ int main(int argc, char** argv) {
             fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
             return CloseStdout(ExitOk);
         }
-        return UsageError(e.what(), locale);
+        // An unknown option says more than the SOURCE that it may have kept from being seen;
+        // what the user typed is quoted with its control characters escaped.
+        const std::vector<std::string> unexpected = app.remaining();
+        return UsageError(tolvren::EscapeControls(
+                              unexpected.empty() ? e.what() : CLI::ExtrasError(unexpected).what()),
+                          locale);
     }
     if (version) {
         fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
@@ -158,7 +170,8 @@ int main(int argc, char** argv) {
     request.author = *authorText;
     const std::optional<tolvren::OutputFormat> outputFormat = tolvren::FormatFromName(format);
     if (!outputFormat) {
-        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass", format),
+        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass",
+                                      tolvren::EscapeControls(format)),
                           locale);
     }
     const std::optional<tolvren::InputEncoding> inputEncoding =
@@ -166,13 +179,14 @@ int main(int argc, char** argv) {
     if (!inputEncoding) {
         return UsageError(fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, "
                                       "big5, utf-8, utf-16le, utf-16be)",
-                                      encoding),
+                                      tolvren::EscapeControls(encoding)),
                           locale);
     }
     request.encoding = *inputEncoding;
     if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
+        const bool aboutTarget = valid.problem == tolvren::RequestError::TargetNotAFolder;
         return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),
-                          locale, request.sourceDir);
+                          locale, aboutTarget ? request.targetDir : request.sourceDir);
     }
 
     tolvren::CliFrontEnd::Options options;

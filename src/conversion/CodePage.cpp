@@ -46,6 +46,11 @@ void DecodeLegacyByLine(const std::string& name, std::string_view bytes, std::st
     }
 }
 
+void KeepCut(const TextModeCut& cut, DecodedScript& decoded) {
+    decoded.ctrlZLine = cut.line;
+    decoded.lyricLinesCut = cut.lyricLines;
+}
+
 // Reads `bytes` (without a mark) in `encoding`, which is not Automatic. Returns how many GB18030
 // four-byte sequences a GBK reading met.
 std::size_t Decode(std::string& bytes, const InputEncoding& encoding, DecodedScript& decoded) {
@@ -53,19 +58,19 @@ std::size_t Decode(std::string& bytes, const InputEncoding& encoding, DecodedScr
     switch (encoding.GetKind()) {
     case Kind::Automatic:
     case Kind::Gbk:
-        ApplyTextModeInput(bytes);
+        KeepCut(ApplyTextModeInput(bytes), decoded);
         return DoubleByteCodePage::Gbk().Decode(bytes, decoded.text, decoded.invalid);
     case Kind::Gb18030:
-        ApplyTextModeInput(bytes);
+        KeepCut(ApplyTextModeInput(bytes), decoded);
         DoubleByteCodePage::Gbk().Decode(bytes, decoded.text, decoded.invalid,
                                          FourByteSequences::Read);
         return 0;
     case Kind::Big5:
-        ApplyTextModeInput(bytes);
+        KeepCut(ApplyTextModeInput(bytes), decoded);
         DoubleByteCodePage::Big5().Decode(bytes, decoded.text, decoded.invalid);
         return 0;
     case Kind::Utf8:
-        ApplyTextModeInput(bytes);
+        KeepCut(ApplyTextModeInput(bytes), decoded);
         if (IsValidUtf8(bytes)) {
             decoded.text = std::move(bytes); // already what it has to become
         } else {
@@ -79,19 +84,19 @@ std::size_t Decode(std::string& bytes, const InputEncoding& encoding, DecodedScr
                     encoding.GetKind() == Kind::Utf16Le ? ByteOrder::LittleEndian
                                                         : ByteOrder::BigEndian,
                     decoded.text, decoded.invalid);
-        ApplyTextModeInput(decoded.text);
+        KeepCut(ApplyTextModeInput(decoded.text), decoded);
         return 0;
     case Kind::Legacy:
         break;
     }
     const std::string name = encoding.Name();
     if (LegacyKeepsAscii(name)) {
-        ApplyTextModeInput(bytes);
+        KeepCut(ApplyTextModeInput(bytes), decoded);
         DecodeLegacyByLine(name, bytes, decoded.text, decoded.invalid);
         return 0;
     }
     const std::size_t invalid = DecodeLegacy(name, bytes, decoded.text);
-    ApplyTextModeInput(decoded.text);
+    KeepCut(ApplyTextModeInput(decoded.text), decoded);
     if (invalid > 0) {
         // Where the text itself cannot be cut into lines before it is decoded, the first
         // replacement character tells the line.
@@ -181,6 +186,8 @@ DecodedScript DecodeScript(std::string bytes, const InputEncoding& encoding) {
     // which is what a GB18030 reading starts from.
     DecodedScript gb18030;
     gb18030.encoding = InputEncoding(Kind::Gb18030);
+    gb18030.ctrlZLine = decoded.ctrlZLine;
+    gb18030.lyricLinesCut = decoded.lyricLinesCut;
     DoubleByteCodePage::Gbk().Decode(bytes, gb18030.text, gb18030.invalid, FourByteSequences::Read);
     if (encoding.IsAutomatic()) {
         return gb18030;

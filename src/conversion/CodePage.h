@@ -85,6 +85,8 @@ struct DecodedScript {
     /// same script read in it, for telling the script's own faults from those of a wrong reading.
     std::optional<InputEncoding::Kind> lookalike;
     std::unique_ptr<DecodedScript> likely;
+    std::size_t ctrlZLine = 0;     ///< a Ctrl-Z that cut text off was on this line; 0: none
+    std::size_t lyricLinesCut = 0; ///< lyric statements after that Ctrl-Z
 };
 
 /// Decodes the raw bytes of a script. Without a mark, the default reads code page 936 byte for

@@ -109,6 +109,16 @@ std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::
     return count;
 }
 
+std::size_t ControlCharacterAt(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+        return 1;
+    }
+    const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+    return c1 ? 2 : 0;
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -32,6 +32,11 @@ std::ptrdiff_t CountDelimiters(std::string_view text);
 /// An empty `find` changes nothing and returns 0.
 std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::string_view find);
 
+/// The length of the control character that begins at byte `i` of `text`: 1 for a C0 control
+/// or DEL, 2 for a C1 control in its UTF-8 form (C2 80 to C2 9F, which a UTF-8 terminal obeys
+/// wherever it stands); 0 for anything else.
+std::size_t ControlCharacterAt(std::string_view text, std::size_t i);
+
 /// `text` with the ASCII letters in lower case; every other byte as it is.
 std::string LowerAscii(std::string_view text);
 

@@ -57,6 +57,9 @@ void AddDecodingWarnings(const DecodedScript& decoded, std::vector<ScriptWarning
         warnings.emplace_back(Kind::MoreInvalidBytes, 0, decoded.invalid.MoreBytes(),
                               decoded.invalid.MoreLines(), encoding);
     }
+    if (decoded.ctrlZLine > 0) {
+        warnings.emplace_back(Kind::TextAfterCtrlZ, decoded.ctrlZLine, decoded.lyricLinesCut);
+    }
 }
 
 // Keeps, besides the hint itself, only the warnings that reading the script in the encoding it
@@ -169,30 +172,35 @@ void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileNa
                            std::vector<ScriptWarning>& warnings) const {
     AddDecodingWarnings(decoded, warnings);
     const Script script(decoded.text);
-    warnings.insert(warnings.end(), script.Warnings().begin(), script.Warnings().end());
+    const bool kmc = m_format == OutputFormat::Kmc || m_format == OutputFormat::Xml;
+    for (const ScriptWarning& warning : script.Warnings()) {
+        // LRC and ASS read the assignments that KMC leaves out.
+        if (kmc || warning.kind != ScriptWarning::Kind::UnreadAssignment) {
+            warnings.push_back(warning);
+        }
+    }
 
     // The title: the script's own, or the file name up to its last '.' (a name without one
     // gives no title).
-    std::string title = script.Title();
+    std::string title = kmc ? script.Title() : script.TitleAsMeant();
     if (title.empty()) {
         const std::size_t dot = fileName.rfind('.');
         title = FileNameToUtf8(fileName.substr(0, dot == std::string_view::npos ? 0 : dot));
     }
+    const DocumentHeader header{title, script.SingerAsMeant(), m_strAuthor};
     switch (m_format) {
     case OutputFormat::Kmc:
     case OutputFormat::Xml:
+        // Nothing of the KMC document depends on the timing, so a check has nothing to add.
         if (sink != nullptr) {
             WriteKmc(script, title, *sink);
-        } else {
-            // A check reports what would cost the word timing in any format.
-            WriteLrc(script, {title, m_strAuthor}, nullptr, warnings);
         }
         break;
     case OutputFormat::Lrc:
-        WriteLrc(script, {title, m_strAuthor}, sink, warnings);
+        WriteLrc(script, header, sink, warnings);
         break;
     case OutputFormat::Ass:
-        WriteAss(script, {title, m_strAuthor}, sink, warnings);
+        WriteAss(script, header, sink, warnings);
         break;
     }
 }
@@ -206,6 +214,13 @@ std::string LyricConverter::ConvertText(std::string script, std::string_view fil
         *warnings = std::move(found);
     }
     return std::move(sink.document);
+}
+
+std::vector<ScriptWarning> LyricConverter::CheckText(std::string script,
+                                                     std::string_view fileName) const {
+    std::vector<ScriptWarning> warnings;
+    Convert(std::move(script), fileName, nullptr, warnings);
+    return warnings;
 }
 
 PreparedDocument LyricConverter::Prepare(const std::string& sourcePath, FolderHandlePtr folder,

@@ -49,8 +49,9 @@ private:
     struct stat m_source {};
 };
 
-/// Turns KSC lyric scripts into documents (UTF-8, CR LF line ends). One converter serves a whole
-/// run, on any number of threads at once: nothing carries over from one file to the next.
+/// Turns KSC lyric scripts into documents (UTF-8; CR LF line ends, LF for LRC). One converter
+/// serves a whole run, on any number of threads at once: nothing carries over from one file to the
+/// next.
 class LyricConverter {
 public:
     /// `author` is UTF-8 and goes into every document unchanged.
@@ -67,7 +68,8 @@ public:
     PreparedDocument Prepare(const std::string& sourcePath, FolderHandlePtr folder,
                              std::string name, const std::atomic<bool>* cancel = nullptr) const;
 
-    /// Reads the script and says what converting it would say, writing nothing.
+    /// Reads the script and says exactly what converting it into this converter's format would
+    /// say, writing nothing.
     ConvertResult Check(const std::string& sourcePath) const;
 
     /// One `karaoke.add(...)` statement (no line end) to one `l` element line ending in a line
@@ -78,6 +80,8 @@ public:
     /// `fileName` is the source's last path component, the title when the script names none.
     std::string ConvertText(std::string script, std::string_view fileName,
                             std::vector<ScriptWarning>* warnings = nullptr) const;
+    /// What Check says of the script bytes `script`.
+    std::vector<ScriptWarning> CheckText(std::string script, std::string_view fileName) const;
 
 private:
     /// Decodes and reads `bytes`, then writes the document to `sink` (when there is one).

@@ -10,17 +10,18 @@ namespace {
 constexpr std::string_view kTitleKey = "karaoke.tag('歌名'";
 constexpr std::string_view kSingerKey = "karaoke.tag('歌手'";
 constexpr std::string_view kOffsetKey = "karaoke.TimeOffset";
-// Anything that starts like a lyric statement, read or not.
-constexpr std::string_view kLyricStart = "karaoke.add(";
 
 std::ptrdiff_t IndexOrMinusOne(std::size_t index) {
     return index == std::string_view::npos ? -1 : static_cast<std::ptrdiff_t>(index);
 }
 
+constexpr std::string_view kSongnameKey = "karaoke.songname";
+constexpr std::string_view kSingerAssignmentKey = "karaoke.singer";
+
 // "karaoke.songname := '...';" and "karaoke.singer := '...';" name the song the way other
-// tools write it; this converter reads karaoke.tag(...) only.
-std::string_view UnreadAssignment(std::string_view line) {
-    for (const std::string_view name : {"karaoke.songname", "karaoke.singer"}) {
+// tools write it (the name in any case); the KMC document reads karaoke.tag(...) only.
+std::string_view AssignedName(std::string_view line) {
+    for (const std::string_view name : {kSongnameKey, kSingerAssignmentKey}) {
         if (LowerAscii(line.substr(0, name.size())) == name) {
             const std::size_t next = line.find_first_not_of(" \t", name.size());
             if (next != std::string_view::npos && (line[next] == ':' || line[next] == '=')) {
@@ -29,6 +30,24 @@ std::string_view UnreadAssignment(std::string_view line) {
         }
     }
     return {};
+}
+
+// The text of the quoted value that opens at the first apostrophe from `from`, with doubled
+// apostrophes undone; without a closing apostrophe, the rest of the line.
+std::string QuotedValue(std::string_view line, std::size_t from) {
+    std::string value;
+    const std::size_t open = line.find('\'', from);
+    for (std::size_t i = open == std::string_view::npos ? line.size() : open + 1; i < line.size();
+         ++i) {
+        if (line[i] == '\'') {
+            if (i + 1 == line.size() || line[i + 1] != '\'') {
+                break;
+            }
+            ++i;
+        }
+        value += line[i];
+    }
+    return value;
 }
 
 } // namespace
@@ -63,6 +82,8 @@ Script::Script(std::string_view text) : m_text(text) {
     std::size_t lyricStatements = 0;
     std::size_t incomplete = 0;
     bool assignmentNoted = false;
+    std::string assignedTitle;
+    std::string assignedSinger;
     bool bareCarriageReturnNoted = false;
     while (reader.Next(line)) {
         if (!bareCarriageReturnNoted && line.find('\r') != std::string_view::npos) {
@@ -76,14 +97,16 @@ Script::Script(std::string_view text) : m_text(text) {
         }
         if (line.starts_with(kTitleKey)) {
             m_strTitle = GetField(line, '\'', 3);
+            m_strTitleAsMeant = QuotedValue(line, kTitleKey.size());
         } else if (line.starts_with(kSingerKey)) {
             m_strSinger = GetField(line, '\'', 3);
+            m_strSingerAsMeant = QuotedValue(line, kSingerKey.size());
         } else if (line.starts_with(kOffsetKey)) {
             // The text strictly between the last '=' and the last ';', trimmed.
             const std::ptrdiff_t equals = IndexOrMinusOne(line.rfind('='));
             const std::ptrdiff_t semicolon = IndexOrMinusOne(line.rfind(';'));
             m_strOffset = Trimmed(MidRange(line, equals + 1, semicolon - 1));
-        } else if (line.starts_with(kLyricStart)) {
+        } else if (line.starts_with(kLyricStatementStart)) {
             ++lyricStatements;
             if (!line.starts_with(kLineKey) || !ParseLyricStatement(line).complete) {
                 if (++incomplete <= kWarningsPerKind) {
@@ -91,12 +114,21 @@ Script::Script(std::string_view text) : m_text(text) {
                                             reader.LineNumber());
                 }
             }
-        } else if (const std::string_view name = UnreadAssignment(line);
-                   !name.empty() && !assignmentNoted) {
-            assignmentNoted = true;
-            m_warnings.emplace_back(ScriptWarning::Kind::UnreadAssignment, reader.LineNumber(), 0,
-                                    0, std::string(name));
+        } else if (const std::string_view name = AssignedName(line); !name.empty()) {
+            (name == kSongnameKey ? assignedTitle : assignedSinger) =
+                QuotedValue(line, name.size());
+            if (!assignmentNoted) {
+                assignmentNoted = true;
+                m_warnings.emplace_back(ScriptWarning::Kind::UnreadAssignment, reader.LineNumber(),
+                                        0, 0, std::string(name));
+            }
         }
+    }
+    if (m_strTitleAsMeant.empty()) {
+        m_strTitleAsMeant = std::move(assignedTitle);
+    }
+    if (m_strSingerAsMeant.empty()) {
+        m_strSingerAsMeant = std::move(assignedSinger);
     }
     if (incomplete > kWarningsPerKind) {
         m_warnings.emplace_back(ScriptWarning::Kind::MoreIncompleteLyric, 0,

@@ -24,11 +24,15 @@ struct ScriptWarning {
         IncompleteLyric,      ///< a lyric statement at `line` lacks one of its four fields
         MoreIncompleteLyric,  ///< `count` more such lines
         UnreadAssignment,     ///< `detail` (karaoke.songname or .singer) at `line` is not read
+                              ///< (KMC only: LRC and ASS read them)
         NoLyricLines,         ///< not one lyric statement
         BareCarriageReturn,   ///< a CR without LF at `line`: lines run together there
         DurationMismatch,     ///< `count` durations for `expected` units at `line`
         MoreDurationMismatch, ///< `count` more such lines
         BadTime,              ///< `detail` at `line` is no time: the line is left out of LRC/ASS
+        NotDurations,         ///< `detail` at `line` is not a list of durations (counts as
+                              ///< a DurationMismatch line)
+        TextAfterCtrlZ,       ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})
@@ -66,8 +70,15 @@ public:
     /// `text` must outlive the script.
     explicit Script(std::string_view text);
 
+    /// The title and the singer as the KMC document has always taken them: the text between the
+    /// statement's third and fourth apostrophe, byte for byte.
     const std::string& Title() const { return m_strTitle; }
     const std::string& Singer() const { return m_strSinger; }
+    /// The same as their author meant them, for documents without that legacy: the tag's quoted
+    /// value with doubled apostrophes undone or, when the tags give none, the value of a
+    /// `karaoke.songname := '…';` (`karaoke.singer := '…';`) assignment.
+    const std::string& TitleAsMeant() const { return m_strTitleAsMeant; }
+    const std::string& SingerAsMeant() const { return m_strSingerAsMeant; }
     const std::string& Offset() const { return m_strOffset; }
 
     /// Calls `visit` for every line that begins with "karaoke.add('", in file order.
@@ -83,6 +94,8 @@ private:
     std::string_view m_text;
     std::string m_strTitle;
     std::string m_strSinger;
+    std::string m_strTitleAsMeant;
+    std::string m_strSingerAsMeant;
     std::string m_strOffset;
     std::vector<ScriptWarning> m_warnings;
 };

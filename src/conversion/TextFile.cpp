@@ -101,14 +101,33 @@ bool IsWriterTemporary(std::string_view name) {
            name.size() - marker - kTempMarker.size() == kTempSuffixLength;
 }
 
-void ApplyTextModeInput(std::string& bytes) {
+TextModeCut ApplyTextModeInput(std::string& bytes) {
+    TextModeCut cut;
     const std::size_t ctrlZ = bytes.find('\x1A');
     if (ctrlZ != std::string::npos) {
+        constexpr std::string_view nothing(" \t\n\v\f\r\x1A\0", 8);
+        const std::string_view rest = std::string_view(bytes).substr(ctrlZ + 1);
+        if (rest.find_first_not_of(nothing) != std::string_view::npos) {
+            cut.line = 1 + static_cast<std::size_t>(
+                               std::count(bytes.begin(), bytes.begin() + ctrlZ, '\n'));
+            const auto countLineAt = [&](std::size_t start) {
+                cut.lyricLines += rest.substr(start).starts_with(kLyricStatementStart) ? 1 : 0;
+            };
+            // A Ctrl-Z at the start of a line takes that whole line with it.
+            if (ctrlZ == 0 || bytes[ctrlZ - 1] == '\n') {
+                countLineAt(0);
+            }
+            for (std::size_t lineFeed = rest.find('\n'); lineFeed != std::string_view::npos;
+                 lineFeed = rest.find('\n', lineFeed + 1)) {
+                countLineAt(lineFeed + 1);
+            }
+        }
         bytes.resize(ctrlZ);
     }
     if (bytes.find('\0') != std::string::npos) {
         std::erase(bytes, '\0');
     }
+    return cut;
 }
 
 bool LineReader::Next(std::string_view& line) {

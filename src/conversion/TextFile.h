@@ -46,9 +46,20 @@ struct IoResult {
     friend bool operator==(const IoResult&, const IoResult&) = default;
 };
 
+/// How a lyric statement begins, read or not.
+inline constexpr std::string_view kLyricStatementStart = "karaoke.add(";
+
+/// Where text mode cut the input short at a Ctrl-Z that had more than blanks after it.
+struct TextModeCut {
+    std::size_t line = 0;       ///< the line (from 1) of the Ctrl-Z; 0 when nothing was lost
+    std::size_t lyricLines = 0; ///< lines after it that began with kLyricStatementStart
+};
+
 /// What Windows text mode delivers of raw file bytes, in place: the input ends at the first Ctrl-Z
-/// (0x1A), and NUL bytes are dropped so that they never cut a line or the document short.
-void ApplyTextModeInput(std::string& bytes);
+/// (0x1A), and NUL bytes are dropped so that they never cut a line or the document short. Says
+/// what the Ctrl-Z cut off, unless only blanks, NULs and more Ctrl-Z bytes (old editors pad
+/// files with them) followed it.
+TextModeCut ApplyTextModeInput(std::string& bytes);
 
 /// Cuts text-mode input into lines without their line ends: LF ends a line, and so does CR LF as
 /// one pair; a CR not followed by LF stays in the line. A last line without a line end is

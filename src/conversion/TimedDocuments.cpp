@@ -110,28 +110,30 @@ public:
         if (m_units.empty()) {
             return &m_line;
         }
-        // Comma-separated milliseconds; a field that is no number counts, but has no duration.
-        std::size_t fields = 0;
+        // Comma-separated milliseconds.
+        bool allNumbers = true;
         m_durations.clear();
         const std::string_view durations = statement.durations;
         if (!TrimmedView(durations).empty()) {
             std::size_t from = 0;
-            for (std::size_t i = 0; i <= durations.size(); ++i) {
+            for (std::size_t i = 0; i <= durations.size() && allNumbers; ++i) {
                 if (i == durations.size() || durations[i] == ',') {
-                    ++fields;
                     const std::string_view field = durations.substr(from, i - from);
-                    if (const std::optional<std::int64_t> ms = ParseNumber(TrimmedView(field))) {
-                        m_durations.push_back(*ms);
-                    }
+                    const std::optional<std::int64_t> ms = ParseNumber(TrimmedView(field));
+                    allNumbers = ms.has_value();
+                    m_durations.push_back(ms.value_or(0));
                     from = i + 1;
                 }
             }
         }
-        if (m_durations.size() != m_units.size() || m_durations.size() != fields) {
-            if (++m_nMismatches <= kWarningsPerKind) {
-                m_warnings.emplace_back(ScriptWarning::Kind::DurationMismatch, statement.line,
-                                        m_durations.size(), m_units.size());
-            }
+        if (!allNumbers) {
+            NoteUntimed(ScriptWarning(ScriptWarning::Kind::NotDurations, statement.line, 0, 0,
+                                      std::string(durations)));
+            return &m_line;
+        }
+        if (m_durations.size() != m_units.size()) {
+            NoteUntimed(ScriptWarning(ScriptWarning::Kind::DurationMismatch, statement.line,
+                                      m_durations.size(), m_units.size()));
             return &m_line;
         }
         std::int64_t at = m_line.start;
@@ -143,6 +145,13 @@ public:
     }
 
 private:
+    // A line written without word timing: the first few are named, the rest counted.
+    void NoteUntimed(ScriptWarning warning) {
+        if (++m_nMismatches <= kWarningsPerKind) {
+            m_warnings.push_back(std::move(warning));
+        }
+    }
+
     std::vector<ScriptWarning>& m_warnings;
     std::size_t m_nMismatches = 0;
     TimedLine m_line;
@@ -189,6 +198,16 @@ void AppendAssTime(std::string& out, std::int64_t cs) {
     AppendNumber(out, cs / 100 % 60, 2);
     out += '.';
     AppendNumber(out, cs % 100, 2);
+}
+
+// A header value on its line: a control character (a line feed in a file name that became the
+// title, say) would end the line early and start one of its own, so it shows as a blank.
+void AppendHeaderValue(std::string& out, std::string_view value) {
+    for (std::size_t i = 0; i < value.size();) {
+        const std::size_t control = ControlCharacterAt(value, i);
+        out += control > 0 ? ' ' : value[i];
+        i += std::max<std::size_t>(control, 1);
+    }
 }
 
 // Braces and backslashes start override tags in ASS; a lyric shows their full-width forms.
@@ -273,12 +292,19 @@ void SplitUnits(std::string_view text, std::vector<std::string_view>& units) {
 
 namespace {
 
-// Writes `head`, then for every lyric line with a readable time what `appendLine` makes of it.
-void WriteTimedLines(const Script& script, const std::string& head, TextSink* sink,
+enum class LineEnd { Lf, CrLf };
+
+// Writes `head` (its lines ending in LF) and then for every lyric line with a readable time what
+// `appendLine` makes of it, every line ending in `lineEnd`.
+void WriteTimedLines(const Script& script, const std::string& head, LineEnd lineEnd, TextSink* sink,
                      std::vector<ScriptWarning>& warnings,
                      const std::function<void(const TimedLine&, std::string&)>& appendLine) {
     if (sink != nullptr) {
-        sink->WriteText(head);
+        if (lineEnd == LineEnd::Lf) {
+            sink->Write(head);
+        } else {
+            sink->WriteText(head);
+        }
     }
     std::string piece;
     LineTimer timer(warnings);
@@ -288,7 +314,7 @@ void WriteTimedLines(const Script& script, const std::string& head, TextSink* si
             return;
         }
         appendLine(*line, piece);
-        piece.append("\r\n"); // a lyric holds no line feed of its own
+        piece.append(lineEnd == LineEnd::Lf ? "\n" : "\r\n"); // a lyric holds no LF of its own
         if (piece.size() >= kPieceSize) {
             sink->Write(piece);
             piece.clear();
@@ -306,15 +332,17 @@ void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink
     std::string head(kByteOrderMark);
     const auto tag = [&head](std::string_view name, std::string_view value) {
         if (!value.empty()) {
-            head.append("[").append(name).append(":").append(value).append("]\n");
+            head.append("[").append(name).append(":");
+            AppendHeaderValue(head, value);
+            head.append("]\n");
         }
     };
     tag("ti", header.title);
-    tag("ar", script.Singer());
+    tag("ar", header.singer);
     tag("by", header.author);
     tag("offset", script.Offset());
 
-    WriteTimedLines(script, head, sink, warnings, [](const TimedLine& line, std::string& out) {
+    const auto appendLine = [](const TimedLine& line, std::string& out) {
         out += '[';
         AppendLrcTime(out, line.start);
         out += ']';
@@ -331,7 +359,9 @@ void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink
         out += '<';
         AppendLrcTime(out, line.units.back().end);
         out += '>';
-    });
+    };
+    // LF, as lyrics sites and players write LRC: some parsers take a CR for part of the line.
+    WriteTimedLines(script, head, LineEnd::Lf, sink, warnings, appendLine);
 }
 
 void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink,
@@ -339,18 +369,24 @@ void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink
     std::string head(kByteOrderMark);
     head.append("[Script Info]\n");
     head.append("; Written by Tolvren from a KSC script\n");
-    head.append("Title: ").append(header.title).append("\n");
+    const auto headLine = [&head](std::string_view start, std::string_view value,
+                                  std::string_view end = {}) {
+        head.append(start);
+        AppendHeaderValue(head, value);
+        head.append(end).append("\n");
+    };
+    headLine("Title: ", header.title);
     head.append("ScriptType: v4.00+\n");
     head.append("PlayResX: 1280\nPlayResY: 720\nWrapStyle: 0\nScaledBorderAndShadow: yes\n");
-    if (!script.Singer().empty()) {
-        head.append("; Singer: ").append(script.Singer()).append("\n");
+    if (!header.singer.empty()) {
+        headLine("; Singer: ", header.singer);
     }
     if (!header.author.empty()) {
-        head.append("; Author: ").append(header.author).append("\n");
+        headLine("; Author: ", header.author);
     }
     const std::string& offset = script.Offset();
     if (!offset.empty() && offset.find_first_not_of("+-0") != std::string::npos) {
-        head.append("; Offset: ").append(offset).append(" ms, not applied to the times\n");
+        headLine("; Offset: ", offset, " ms, not applied to the times");
     }
     // Sung syllables turn from white (secondary) to gold (primary), on a dark outline.
     head.append("\n[V4+ Styles]\n"
@@ -364,15 +400,22 @@ void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink
                 "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
                 "Text\n");
 
-    WriteTimedLines(script, head, sink, warnings, [](const TimedLine& line, std::string& out) {
+    const auto appendLine = [](const TimedLine& line, std::string& out) {
         const std::int64_t start = Centiseconds(line.start);
         const std::int64_t sung = line.units.empty() ? line.start : line.units.back().end;
+        const std::int64_t end = Centiseconds(std::max(line.end, sung));
         out.append("Dialogue: 0,");
         AppendAssTime(out, start);
         out += ',';
-        AppendAssTime(out, Centiseconds(std::max(line.end, sung)));
+        AppendAssTime(out, end);
         out.append(",Default,,0,0,0,,");
         if (line.units.empty()) {
+            // Without a tag the whole line would show in the sung colour from its start.
+            if (!line.text.empty()) {
+                out.append("{\\kf");
+                AppendNumber(out, end - start, 1);
+                out += '}';
+            }
             AppendAssText(out, line.text);
             return;
         }
@@ -386,7 +429,8 @@ void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink
             AppendAssText(out, unit.text);
             before = after;
         }
-    });
+    };
+    WriteTimedLines(script, head, LineEnd::CrLf, sink, warnings, appendLine);
 }
 
 } // namespace tolvren

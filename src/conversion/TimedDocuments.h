@@ -26,15 +26,17 @@ void SplitUnits(std::string_view text, std::vector<std::string_view>& units);
 /// What every document names besides the lyrics.
 struct DocumentHeader {
     std::string_view title;  ///< the script's title, or its file name
+    std::string_view singer; ///< empty when the script names none
     std::string_view author; ///< who made the document
 };
 
-/// Writes the script as enhanced LRC to `sink` (when there is one), noting in `warnings` the
-/// lines written without word timing.
+/// Writes the script as enhanced LRC to `sink` (when there is one), with a byte-order mark and
+/// LF line ends, noting in `warnings` the lines written without word timing.
 void WriteLrc(const Script& script, const DocumentHeader& header, TextSink* sink,
               std::vector<ScriptWarning>& warnings);
 
-/// Writes the script as ASS subtitles with \kf karaoke tags, likewise.
+/// Writes the script as ASS subtitles with \kf karaoke tags (CR LF line ends), likewise. A line
+/// without word timing is sung as one piece, over its whole time.
 void WriteAss(const Script& script, const DocumentHeader& header, TextSink* sink,
               std::vector<ScriptWarning>& warnings);
 

@@ -57,6 +57,10 @@ private:
     DIR* m_pDir;
 };
 
+FileIdentity IdentityOf(const struct statx& stx) {
+    return {static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)), stx.stx_ino};
+}
+
 std::uint32_t NameAttributes(const std::string& name) {
     return !name.empty() && name.front() == '.' ? FILE_ATTR_HIDDEN : 0;
 }
@@ -160,20 +164,31 @@ FolderListing ListFolder(const std::string& folder, std::string_view mask, FileD
             listing.files.push_back(std::move(entry));
             continue;
         }
-        // Follow links: a link to a file is a file, a link to a folder is a folder. What is
-        // neither (FIFOs, sockets, devices, dangling links) is left out, since opening a FIFO
-        // would block whoever reads the list.
+        // Follow links: a link to a file is a file, a link to a folder is a folder. A matching
+        // link that leads nowhere (songs on a disk that is not mounted) is a file that cannot be
+        // read; FIFOs, sockets and devices go apart, since opening a FIFO would block whoever
+        // reads the files.
         struct statx stx {};
+        entry.path = prefix + name;
         if (::statx(::dirfd(dir), name.c_str(), AT_STATX_SYNC_AS_STAT,
                     STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+            entry.error = errno;
+            if (matches && ::statx(::dirfd(dir), name.c_str(), AT_SYMLINK_NOFOLLOW,
+                                   STATX_BASIC_STATS, &stx) == 0) {
+                entry.identity = IdentityOf(stx);
+                listing.files.push_back(std::move(entry));
+            }
             continue;
         }
         const mode_t mode = stx.stx_mode;
         const bool isFolder = S_ISDIR(mode);
         if (!isFolder && (!S_ISREG(mode) || !matches)) {
+            if (matches) {
+                entry.identity = IdentityOf(stx);
+                listing.others.push_back(std::move(entry));
+            }
             continue;
         }
-        entry.path = prefix + name;
         entry.attributes = (isFolder ? FILE_ATTR_DIRECTORY : FILE_ATTR_ARCHIVE) |
                            NameAttributes(name) | ((mode & S_IWUSR) == 0 ? FILE_ATTR_READONLY : 0);
         entry.size = isFolder ? 0 : static_cast<std::int64_t>(stx.stx_size);
@@ -181,13 +196,12 @@ FolderListing ListFolder(const std::string& folder, std::string_view mask, FileD
             (stx.stx_mask & STATX_BTIME) != 0 ? stx.stx_btime.tv_sec : stx.stx_ctime.tv_sec;
         entry.modified = stx.stx_mtime.tv_sec;
         entry.accessed = stx.stx_atime.tv_sec;
-        entry.identity.device =
-            static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
-        entry.identity.inode = stx.stx_ino;
+        entry.identity = IdentityOf(stx);
         (isFolder ? listing.folders : listing.files).push_back(std::move(entry));
     }
     SortByName(listing.folders);
     SortByName(listing.files);
+    SortByName(listing.others);
     return listing;
 }
 

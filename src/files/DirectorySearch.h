@@ -34,7 +34,9 @@ struct DirectoryEntry {
     std::time_t created = 0;  ///< birth time where the file system keeps it, else change time
     std::time_t modified = 0; ///< last write
     std::time_t accessed = 0; ///< last access
-    FileIdentity identity;
+    FileIdentity identity;    ///< for a link that leads nowhere, the link's own
+    int error = 0;            ///< a link whose target cannot be reached: why (errno), and nothing
+                              ///< else is known of it
 
     bool IsDirectory() const { return (attributes & FILE_ATTR_DIRECTORY) != 0; }
     /// Whether the entry carries at least one of the attribute bits in `mask`.
@@ -50,7 +52,10 @@ bool MatchesWildcard(std::string_view mask, std::string_view name);
 /// What one folder holds, both lists sorted by their names' bytes with ASCII letters upper-cased.
 struct FolderListing {
     std::vector<DirectoryEntry> folders; ///< every subfolder, links to folders included
-    std::vector<DirectoryEntry> files;   ///< the regular files whose names match the mask
+    /// The regular files whose names match the mask, and the matching links whose targets cannot
+    /// be reached (with their `error`).
+    std::vector<DirectoryEntry> files;
+    std::vector<DirectoryEntry> others; ///< matching FIFOs, sockets and devices (never opened)
     int error = 0; ///< errno when the folder could not be opened or read to its end
 };
 
@@ -61,9 +66,9 @@ enum class FileDetails {
 };
 
 /// Lists `folder` ("" is the current folder; paths of any length work). Links are followed;
-/// FIFOs, sockets, devices and dangling links are left out, so no one who reads the list can be
-/// made to wait on one. With FileDetails::NameAndIdentity a file the listing shows to be a
-/// regular file carries the archive and hidden attributes only, and no size or times.
+/// FIFOs, sockets and devices are listed apart, so no one who reads the files can be made to wait
+/// on one. With FileDetails::NameAndIdentity a file the listing shows to be a regular file
+/// carries the archive and hidden attributes only, and no size or times.
 FolderListing ListFolder(const std::string& folder, std::string_view mask,
                          FileDetails details = FileDetails::Full);
 

@@ -1,8 +1,10 @@
 #include "ui/ConverterApp.h"
 
+#include "batch/Messages.h"
 #include "ui/CommandLineInfo.h"
 #include "ui/ConverterDialog.h"
 #include "ui/DialogUnits.h"
+#include "ui/PathText.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
@@ -43,7 +45,7 @@ int ConverterApp::InitInstance() {
     const CommandLineInfo info = ParseCommandLine(arguments());
     if (!info.usageError.isEmpty()) {
         std::fprintf(stderr, "tolvren: %s\nTry 'tolvren --help' for more information.\n",
-                     qPrintable(info.usageError));
+                     EscapeControls(info.usageError.toLocal8Bit().toStdString()).c_str());
         return kExitUsage;
     }
     ConverterDialog dialog(&ConvertWorker);
@@ -55,11 +57,13 @@ int ConverterApp::InitInstance() {
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
     dialog.show();
     if (!info.notAFolder.isEmpty()) {
-        std::fprintf(stderr, "tolvren: %s: not a folder\n", qPrintable(info.notAFolder));
+        const std::string name = ToPath(info.notAFolder);
+        std::fprintf(stderr, "tolvren: %s: not a folder\n", EscapeControls(name).c_str());
         // Started from a launcher, nobody sees stderr: the window says it as well.
-        auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
-                                    QStringLiteral("不是文件夹：%1").arg(info.notAFolder),
-                                    QMessageBox::Ok, &dialog);
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
+                            QStringLiteral("不是文件夹：%1").arg(FromText(NameForDisplay(name))),
+                            QMessageBox::Ok, &dialog);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

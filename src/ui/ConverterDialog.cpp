@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,10 +35,6 @@
 namespace tolvren {
 
 namespace {
-
-QString FromText(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // A folder dropped from a file manager, or "" when the drop holds anything else.
 QString DroppedFolder(const QMimeData* mime) {
@@ -85,7 +82,7 @@ constexpr int kFrameMs = 16;
 
 ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     : QDialog(parent), m_folderOpener([](const QString& folder) {
-          QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+          return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
       }),
       m_runFunction(std::move(runFunction)) {
     setWindowTitle(QStringLiteral("Tolvren 批量转换器"));
@@ -415,8 +412,12 @@ void ConverterDialog::OnRunFinished() {
         std::lock_guard lock(m_snapshotMutex);
         folder.swap(m_snapshot.folderToOpen);
     }
-    if (!folder.empty()) {
-        m_folderOpener(FromPath(folder));
+    if (!folder.empty() && !m_folderOpener(FromPath(folder))) {
+        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                    FromText(DescribeOpenFailure(folder, {}, Language::Chinese)),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     }
     if (m_control.m_bExitRequested) {
         QDialog::reject();
@@ -436,6 +437,9 @@ QString ConverterDialog::ProblemSummary() const {
     }
     if (m_summary.warned > 0) {
         counts << QStringLiteral("%1 个文件有警告").arg(m_summary.warned);
+    }
+    if (m_summary.skipped > 0) {
+        counts << QStringLiteral("%1 个文件已跳过").arg(m_summary.skipped);
     }
     if (overwritten > 0) {
         counts << QStringLiteral("%1 个文档被覆盖").arg(overwritten);

@@ -45,8 +45,9 @@ public:
     ConverterDialog(const ConverterDialog&) = delete;
     ConverterDialog& operator=(const ConverterDialog&) = delete;
 
-    /// Shows a folder in the desktop's file browser: QDesktopServices in the program.
-    using FolderOpener = std::function<void(const QString& folder)>;
+    /// Shows a folder in the desktop's file browser (QDesktopServices in the program); false when
+    /// it could not.
+    using FolderOpener = std::function<bool(const QString& folder)>;
 
     void SetFolderPicker(FolderPickerFunction picker) { m_folderPicker = std::move(picker); }
     void SetFolderOpener(FolderOpener opener) { m_folderOpener = std::move(opener); }

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-// Engine paths are file-system bytes; the windows show and take them as text.
+// Engine paths are file-system bytes and its texts UTF-8; the windows show and take them as text.
 
 namespace tolvren {
 
@@ -14,6 +14,11 @@ inline std::string ToPath(const QString& text) {
 
 inline QString FromPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+/// The engine's texts (UTF-8) as the windows show them.
+inline QString FromText(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 } // namespace tolvren

@@ -63,11 +63,11 @@ public:
         const bool targetFolder = problem.kind == RunProblem::Kind::TargetFolder;
         switch (column) {
         case kSource:
-            return targetFolder ? QString() : FromPath(problem.path);
+            return targetFolder ? QString() : FromText(NameForDisplay(problem.path));
         case kTarget:
-            return FromPath(targetFolder ? problem.path : problem.targetPath);
+            return FromText(NameForDisplay(targetFolder ? problem.path : problem.targetPath));
         default:
-            return QString::fromStdString(DescribeReason(problem, Language::Chinese));
+            return FromText(DescribeReason(problem, Language::Chinese));
         }
     }
 

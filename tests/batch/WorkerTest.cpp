@@ -173,6 +173,22 @@ TEST(ConvertWorker, FailuresAndWarningsAreReportedInOrderAndTheRunGoesOn) {
     EXPECT_EQ(w.summary.warned, 1);
 }
 
+TEST(ConvertWorker, ALinkThatLeadsNowhereFailsAndAFifoIsNamedAndSkipped) {
+    WorkerRun w;
+    w.Songs({"b.ksc"});
+    w.tree.Link(w.tree.Path("unmounted/a.ksc"), "src/a.ksc");
+    w.tree.Link(w.tree.Path("unmounted/folder"), "src/folder"); // perhaps a folder: not a script
+    ::mkfifo(w.tree.Path("src/c.ksc").c_str(), 0644);
+    w.Start();
+    EXPECT_THAT(w.frontEnd.calls,
+                ElementsAre("format?", "scan", "not a file " + w.tree.Path("src/c.ksc"),
+                            "failed " + w.tree.Path("src/a.ksc"), "progress 1/2  50% @50",
+                            "progress 2/2  100% @100", "finished 2/2  100% 完成（1 个文件失败）",
+                            "open?"));
+    EXPECT_EQ(w.summary.problems[1].io, IoResult::Failed(IoStep::OpenSource, ENOENT));
+    EXPECT_THAT(w.Documents(), ElementsAre("b.kmc"));
+}
+
 TEST(ConvertWorker, ATargetFolderThatCannotBeCreatedIsReportedOnceForAllFiles) {
     WorkerRun w;
     w.AddSongs(3);
@@ -185,18 +201,36 @@ TEST(ConvertWorker, ATargetFolderThatCannotBeCreatedIsReportedOnceForAllFiles) {
     EXPECT_FALSE(TestTree::Exists(w.tree.Path("no")));
 }
 
+// A check says what the run would: same-named documents, and with a target folder the documents
+// it would replace there.
 TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
-    WorkerRun w;
-    w.Songs({"a.ksc"});
-    w.tree.Write("src/b.ksc", "");
-    w.request.checkOnly = true;
-    w.frontEnd.openTarget = true;
-    w.Start();
-    EXPECT_THAT(w.frontEnd.calls,
-                ElementsAre("format?", "scan", "progress 1/2  50% @50",
-                            "warning " + w.tree.Path("src/b.ksc"), "progress 2/2  100% @100",
-                            "finished 2 个文件已检查，1 个有警告"));
-    EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
+    for (const bool withTarget : {true, false}) {
+        WorkerRun w;
+        w.Songs({"a.ksc", "x/a.ksc", "c.ksc"});
+        w.tree.Write("src/b.ksc", "");
+        w.tree.Write("out/c.kmc", "old");
+        w.request.checkOnly = true;
+        w.request.targetDir = withTarget ? w.request.targetDir : "";
+        w.frontEnd.openTarget = true;
+        w.Start();
+        std::vector<std::string> calls = {"format?",
+                                          "scan",
+                                          "progress 1/4  25% @25",
+                                          "overwritten " + w.tree.Path("src/a.ksc"),
+                                          "progress 2/4  50% @50",
+                                          "warning " + w.tree.Path("src/b.ksc"),
+                                          "progress 3/4  75% @75",
+                                          "exists " + w.tree.Path("src/c.ksc"),
+                                          "progress 4/4  100% @100",
+                                          "finished 4 个文件已检查，1 个有警告"};
+        if (!withTarget) {
+            calls.erase(calls.begin() + 7);
+        }
+        EXPECT_EQ(w.frontEnd.calls, calls);
+        EXPECT_EQ(w.summary.problems[0].targetPath,
+                  withTarget ? w.tree.Path("out/a.kmc") : "a.kmc");
+        EXPECT_THAT(w.tree.Names("out"), ElementsAre("c.kmc"));
+    }
 }
 
 TEST(ValidateRequest, RefusesWhatCannotBeARun) {
@@ -206,6 +240,7 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
         std::string source, target;
         bool check;
         RequestError expected;
+        std::string author = "张三 & <某人> \"x\"";
     };
     for (const Case& c :
          {Case{"", "out", false, RequestError::NoSource},
@@ -213,12 +248,19 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
           Case{tree.Root(), "", true, RequestError::None},
           Case{tree.Path("missing"), "out", false, RequestError::SourceMissing},
           Case{tree.Path("fifo"), "out", false, RequestError::SourceNotAFileOrFolder},
-          Case{tree.Write("one.ksc"), "out", false, RequestError::None}}) {
+          Case{tree.Write("one.ksc"), "out", false, RequestError::None},
+          Case{tree.Root(), tree.Path("one.ksc"), true, RequestError::TargetNotAFolder},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl, "a\n[00:00.00]b"},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl, "a\tb"},
+          Case{tree.Root(), "out", false, RequestError::AuthorHasControl,
+               "a\xC2\x9B"
+               "2J"}}) {
         RunRequest request;
         request.sourceDir = c.source;
         request.targetDir = c.target;
         request.checkOnly = c.check;
-        EXPECT_EQ(ValidateRequest(request).problem, c.expected) << c.source;
+        request.author = c.author;
+        EXPECT_EQ(ValidateRequest(request).problem, c.expected) << c.source << c.author;
     }
 }
 

@@ -110,19 +110,24 @@ TEST(Cli, FailuresWarningsAndNoticesGoToStderrOneLineEach) {
     tree.Write("songs/a.ksc", kSong);
     tree.Write("songs/b.ksc", kSong);
     tree.Write("songs/c.ksc", "karaoke.add('1', '2', 'x');\r\n");
+    tree.Link(tree.Path("unmounted/d.ksc"), "songs/d.ksc");
+    ::mkfifo(tree.Path("songs/e.ksc").c_str(), 0644);
     tree.MakeFolder("out/b.kmc");
     const std::string songs = tree.Path("songs/");
     const auto r = RunCli(tree, {songs, tree.Path("out")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastLine(), "4/4  100% 完成（1 个文件失败）");
-    EXPECT_EQ(r.err, songs + "a.ksc: note: overwrote " + tree.Path("out/a.kmc") +
+    EXPECT_EQ(r.LastLine(), "5/5  100% 完成（2 个文件失败）");
+    EXPECT_EQ(r.err, songs + "e.ksc: warning: not a regular file; skipped\n" + songs +
+                         "a.ksc: note: overwrote " + tree.Path("out/a.kmc") +
                          ", converted earlier from " + songs + "x/a.ksc\n" + songs +
                          "b.ksc: cannot create target: Is a directory\n" + songs +
                          "c.ksc:1: warning: lyric statement not read: it needs karaoke.add(' and "
-                         "four quoted fields\n");
+                         "four quoted fields\n" +
+                         songs + "d.ksc: cannot open source: No such file or directory\n");
     const auto quiet = RunCli(tree, {"-q", songs, tree.Path("out")});
     EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(quiet.err, songs + "b.ksc: cannot create target: Is a directory\n");
+    EXPECT_EQ(quiet.err, songs + "b.ksc: cannot create target: Is a directory\n" + songs +
+                             "d.ksc: cannot open source: No such file or directory\n");
     const auto noWarnings = RunCli(tree, {"--no-warnings", songs + "c.ksc", tree.Path("out")});
     EXPECT_EQ(noWarnings.status, 0);
     EXPECT_EQ(noWarnings.err, "");
@@ -142,6 +147,11 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass"},
         {{"-e", "klingon", tree.Path("songs"), out}, "unknown encoding 'klingon'"},
         {{"--no-such-option", tree.Path("songs"), out}, "--no-such-option"},
+        {{"--bogus"}, "not expected: --bogus"},
+        {{tree.Path("songs"), out, "third"}, "not expected: third"},
+        {{"--check", tree.Path("songs/a.ksc"), tree.Path("songs/a.ksc")}, "a.ksc: not a folder"},
+        {{"-a", "Zhang\n[00:00.00]INJECTED", tree.Path("songs"), out},
+         "--author: control characters are not allowed: 'Zhang\\n[00:00.00]INJECTED'"},
     };
     for (const auto& [args, message] : cases) {
         const auto r = RunCli(tree, args);
@@ -151,6 +161,26 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(TestTree::Exists(out)) << message;
     }
+}
+
+// A name can hold anything but '/' and NUL. Only names with control bytes change, in every line
+// that names them; the documents keep their names' bytes.
+TEST(Cli, ControlBytesInNamesAreEscapedSoThatNoNameWritesIntoTheTerminal) {
+    const TestTree tree;
+    const std::string name = "a\x1b]0;T\a\x1b[2J\xc2\x9b\\ b";
+    const std::string shown = "a\\x1b]0;T\\a\\x1b[2J\\xc2\\x9b\\\\ b";
+    tree.Write("songs/sub/" + name + ".ksc", kSong);
+    tree.Write("songs/" + name + ".ksc", "karaoke.add('1', '2', 'x');\r\n");
+    const auto r = RunCli(tree, {"-f", "lrc", tree.Path("songs"), tree.Path("out")});
+    EXPECT_EQ(r.err, tree.Path("songs/" + shown) +
+                         ".ksc:1: warning: lyric statement not read: it needs karaoke.add(' and "
+                         "four quoted fields\n" +
+                         tree.Path("songs/" + shown) + ".ksc: note: overwrote " +
+                         tree.Path("out/" + shown) + ".lrc, converted earlier from " +
+                         tree.Path("songs/sub/" + shown) + ".ksc\n");
+    // The title from the name, on its one line.
+    EXPECT_EQ(TestTree::Read(tree.Path("out/" + name + ".lrc")),
+              "\xEF\xBB\xBF[ti:a ]0;T  [2J \\ b]\n");
 }
 
 TEST(Cli, HelpAndVersionGoToStdoutAndEndInANewline) {
@@ -243,9 +273,8 @@ TEST(Cli, CheckReportsWithoutWritingAnything) {
     const auto warned =
         RunCli(tree, {"--check", "-f", "lrc", tree.Path("songs"), tree.Path("out")});
     EXPECT_EQ(warned.status, 1);
-    EXPECT_EQ(warned.err,
-              tree.Path("songs/b.ksc") +
-                  ":1: warning: 1 durations for 2 units; written without word timing\n");
+    EXPECT_EQ(warned.err, tree.Path("songs/b.ksc") +
+                              ":1: warning: 1 duration for 2 units; written without word timing\n");
     EXPECT_EQ(warned.LastLine(), "2 个文件已检查，1 个有警告");
     EXPECT_FALSE(TestTree::Exists(tree.Path("out")));
 }

@@ -1,7 +1,8 @@
 // Every worked example under tests/data/examples: a script NAME.ksc, the document it must give
 // (NAME.kmc, NAME.xml, NAME.lrc or NAME.ass), optionally NAME.options (lines "author=…",
 // "encoding=…") and the warnings it must give, as the command line prints them without the path
-// (NAME.kmc.warnings and so on). Adding a case is adding files.
+// (NAME.kmc.warnings and so on), which a check of the script gives too. Adding a case is adding
+// files.
 
 #include "batch/Messages.h"
 #include "conversion/LyricConverter.h"
@@ -55,6 +56,9 @@ TEST(Examples, EveryScriptGivesItsDocumentAndItsWarnings) {
                     ": warning: " + DescribeWarning(warning, Language::English) + "\n";
         }
         EXPECT_EQ(said, TestTree::Read(expected.string() + ".warnings"));
+        // A check says exactly what the conversion says, no more.
+        EXPECT_EQ(converter.CheckText(TestTree::Read(script), script.filename().string()),
+                  warnings);
 
         // Written to disk, the document is the same to the byte.
         const std::string target = tree.Path(expected.filename());

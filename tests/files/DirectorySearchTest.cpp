@@ -37,6 +37,8 @@ TEST(ListFolder, FilesAndFoldersWithTheirAttributesAndNothingThatCouldBlock) {
     EXPECT_EQ(all.files[1].path, tree.Path("b.ksc"));
     EXPECT_EQ(all.files[1].size, 5);
     EXPECT_EQ(all.files[2].identity, all.files[1].identity); // a link is its target
+    ASSERT_EQ(all.others.size(), 1u);
+    EXPECT_EQ(all.others[0].path, tree.Path("fifo.ksc"));
     ASSERT_EQ(all.folders.size(), 1u);
     EXPECT_EQ(all.folders[0].attributes, FILE_ATTR_DIRECTORY | FILE_ATTR_READONLY);
 

@@ -81,9 +81,10 @@ completions=$(bash -c '
     echo "${COMPREPLY[*]}"
   }
   complete_at tolvren-cli --for
+  complete_at tolvren-cli --ch
   complete_at tolvren-cli --format ""
 ') || fail "the bash completion of tolvren-cli did not load"
-[[ $completions == $'--format\nkmc xml lrc ass' ]] || fail "bash completion gave: $completions"
+[[ $completions == $'--format\n--check\nkmc xml lrc ass' ]] || fail "bash completion gave: $completions"
 
 # File managers offer a program on a folder through the MIME cache that the desktop entries make.
 desktop=/usr/share/applications/io.github.tolvren.Tolvren.desktop

@@ -40,7 +40,7 @@ public:
     }
     void ReportProblem(const RunProblem& p) override {
         static const char* const kinds[] = {"failed ", "overwritten ", "warning ", "folder ",
-                                            "target "};
+                                            "target ", "not a file ",  "exists "};
         Record(kinds[static_cast<int>(p.kind)] + p.path);
     }
     void ShowFinished(const RunSummary& s) override { Record("finished " + s.finalText); }

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTableView>
@@ -106,7 +107,10 @@ class ConverterDialogTest : public QObject {
     void ShowDialog(ConverterDialog::RunFunction run) {
         m_dialog = std::make_unique<ConverterDialog>(std::move(run));
         m_dialog->SetFolderPicker([this](QWidget*) { return m_strPicked; });
-        m_dialog->SetFolderOpener([this](const QString& folder) { m_strOpened = folder; });
+        m_dialog->SetFolderOpener([this](const QString& folder) {
+            m_strOpened = folder;
+            return !folder.endsWith(QStringLiteral("unopenable"));
+        });
         m_dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
     }
@@ -176,10 +180,12 @@ private slots:
     }
 
     void startSaysWhatIsMissingAndStartsNothing() {
-        for (const auto& [source, target, said] :
-             {std::tuple{"", "/out", "请填写 KSC 路径"},
-              {"/", "", "请填写 KMC 路径"},
-              {"/no/such", "/out", "KSC 路径不存在：/no/such"}}) {
+        for (const auto& [source, target, author, said] :
+             {std::tuple{"", "/out", "", "请填写 KSC 路径"},
+              {"/", "", "", "请填写 KMC 路径"},
+              {"/no/such\x1b[2J", "/out", "", "KSC 路径不存在：/no/such\\x1b[2J"},
+              {"/", "/out", "某人\n[00:00.00]", "作者中不能有控制字符（如换行）"}}) {
+            Type(ids::kAuthorEdit, QString::fromUtf8(author));
             Start(QString::fromUtf8(source), QString::fromUtf8(target));
             QCOMPARE(Bar()->GetWindowText(), QString::fromUtf8(said));
             QVERIFY(!m_dialog->IsRunActive() && IsIdle());
@@ -211,6 +217,12 @@ private slots:
             QCOMPARE(m_strOpened, open ? QStringLiteral("/tmp/out") : QString());
         }
         qputenv("HOME", home);
+        QVERIFY(m_dialog->findChild<QMessageBox*>() == nullptr);
+        Find<QAbstractButton>(ids::kOpenTargetCheck)->setChecked(true);
+        Start(QStringLiteral("/"), QStringLiteral("/unopenable"));
+        QTRY_VERIFY(m_dialog->findChild<QMessageBox*>() != nullptr);
+        QCOMPARE(m_dialog->findChild<QMessageBox*>()->text(),
+                 QStringLiteral("无法打开目标目录：/unopenable"));
     }
 
     // The window's thread does nothing while the worker runs through; the window then shows the
@@ -235,6 +247,9 @@ private slots:
                                                 IoResult::Failed(IoStep::OpenSource, EACCES),
                                                 ScriptWarning(ScriptWarning::Kind::NoLyricLines)});
         }
+        // Names from Windows archives are GBK; what is neither GBK nor UTF-8 shows its bytes.
+        m_fake->outcome.problems[4].path = "/in/\xC7\xE9\xB8\xE8\n.ksc";
+        m_fake->outcome.problems[4].targetPath = "/out/a\\\x81.kmc";
         Start();
         QTRY_VERIFY(!m_dialog->IsRunActive());
         QCOMPARE(Bar()->toolTip(), QStringLiteral("1 个文件未能转换，1 个文件夹无法读取，1 个文件有"
@@ -247,7 +262,7 @@ private slots:
         QTest::keyClick(list->findChild<QTableView*>(), Qt::Key_C, Qt::ControlModifier);
         const std::string reason = DescribeReason(m_fake->outcome.problems[4], Language::Chinese);
         QCOMPARE(QGuiApplication::clipboard()->text(),
-                 "源路径\t目标路径\t原因\n/in/5.ksc\t/out/5.kmc\t" +
+                 "源路径\t目标路径\t原因\n/in/情歌\\n.ksc\t/out/a\\\\\\x81.kmc\t" +
                      QString::fromStdString(reason) + "\n");
     }
 

@@ -24,7 +24,8 @@ _tolvren_cli()
     $split && return
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '$(_parse_help "$1")' -- "$cur"))
+        # Each option once, even if a wrapped line of the help should ever start with one.
+        COMPREPLY=($(compgen -W '$(_parse_help "$1" | sort -u)' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
     fi
