@@ -122,8 +122,7 @@ void BM_PlainCopy(benchmark::State& state) {
     const int which = static_cast<int>(state.range(0));
     std::string buffer;
     for (auto _ : state) {
-        struct stat info {};
-        ReadWholeFile(Source(which), buffer, info);
+        ReadWholeFile(Source(which), buffer);
         const int file = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (file < 0 ||
             write(file, buffer.data(), buffer.size()) != static_cast<ssize_t>(buffer.size())) {
@@ -205,7 +204,7 @@ void BM_AtomicWrite(benchmark::State& state) {
             state.SkipWithError("cannot create");
             break;
         }
-        writer.WriteText(document);
+        writer.Write(document);
         if (!writer.Commit().ok()) {
             state.SkipWithError("cannot commit");
             break;

@@ -1,13 +1,9 @@
 #include "batch/FileScanner.h"
 
-#include "conversion/TextFile.h"
+#include "files/AtomicFileWriter.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace tolvren {
@@ -47,7 +43,7 @@ bool Passes(const ScanOptions& options, const DirectoryEntry& entry) {
 // One folder of the walk: its record, its subfolders still to be searched, and its own files,
 // listed once it has been searched below.
 struct Frame {
-    ScanOptions options;
+    std::string folder; ///< without a trailing separator (but the root)
     std::vector<DirectoryEntry> subfolders;
     std::vector<DirectoryEntry> files;
     std::vector<DirectoryEntry> others;
@@ -86,7 +82,10 @@ void ScanOptions::Reset() {
 }
 
 int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
-    options.baseFolder = AddTrailingSeparator(MakeAbsolute(options.baseFolder), 1);
+    // The base folder is made absolute once, and the record gets its trailing separator as its
+    // callers have always found it there; the walk joins names to folders without one.
+    const std::string base = WithoutTrailingSeparator(MakeAbsolute(options.baseFolder));
+    options.baseFolder = AddTrailingSeparator(base, Separator::Native);
     m_bStopped = false;
     const FileDetails details = DetailsNeeded(options);
 
@@ -100,23 +99,17 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
     // The walk keeps its own stack instead of recursing, so a tree as deep as the file system
     // allows cannot exhaust the thread's stack.
     std::vector<Frame> stack;
-    const auto enter = [&](ScanOptions folderOptions) {
+    const auto enter = [&](std::string folder) {
         if (hooks.shouldStop && hooks.shouldStop()) {
             m_bStopped = true;
             return;
         }
-        FolderListing listing =
-            ListFolder(folderOptions.baseFolder, folderOptions.fileMask, details);
+        FolderListing listing = ListFolder(folder, options.fileMask, details);
         if (listing.error != 0 && hooks.unreadable) {
-            std::string folder = folderOptions.baseFolder;
-            if (folder.size() > 1) {
-                folder.pop_back(); // named as the user would type it
-            }
             hooks.unreadable(folder, listing.error);
         }
-        Frame frame{
-            std::move(folderOptions), {}, std::move(listing.files), std::move(listing.others), 0};
-        if (frame.options.includeSubfolders != 0) {
+        Frame frame{std::move(folder), {}, std::move(listing.files), std::move(listing.others), 0};
+        if (options.includeSubfolders != 0) {
             frame.subfolders = std::move(listing.folders);
         }
         stack.push_back(std::move(frame));
@@ -125,11 +118,11 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
         }
     };
 
-    FileIdentity base;
-    if (GetIdentity(options.baseFolder, base)) {
-        seenFolders.insert(base);
+    FileIdentity baseIdentity;
+    if (GetIdentity(base, baseIdentity)) {
+        seenFolders.insert(baseIdentity);
     }
-    enter(options);
+    enter(base);
     while (!stack.empty() && !m_bStopped) {
         Frame& top = stack.back();
         if (top.next < top.subfolders.size()) {
@@ -137,13 +130,11 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
             if (!seenFolders.insert(sub.identity).second) {
                 continue; // searched already, along another path
             }
-            ScanOptions child = top.options;
-            child.baseFolder = AddTrailingSeparator(top.options.baseFolder + sub.name, 1);
-            enter(std::move(child)); // invalidates `top` and `sub`
+            enter(JoinPath(top.folder, sub.name)); // invalidates `top` and `sub`
             continue;
         }
         for (const DirectoryEntry& file : top.files) {
-            if (!IsWriterTemporary(file.name) && (file.error != 0 || Passes(top.options, file)) &&
+            if (!IsWriterTemporary(file.name) && (file.error != 0 || Passes(options, file)) &&
                 seenFiles.insert(file.identity).second) {
                 m_found.push_back(file.path);
             }
@@ -172,65 +163,6 @@ FileEntry FileScanner::GetAt(int index) const {
 void FileScanner::RemoveAll() {
     m_found.clear();
     m_found.shrink_to_fit();
-}
-
-bool FileContainsText(const std::string& path, const std::string& text) {
-    // The text is a C string to whoever sets it; a NUL ends it.
-    const std::string wanted = text.substr(0, text.find('\0'));
-    if (wanted.empty()) {
-        return false;
-    }
-    // Non-blocking, so that opening a FIFO returns at once; it is then turned away as not a
-    // regular file.
-    const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    std::string upperWanted = wanted;
-    std::transform(upperWanted.begin(), upperWanted.end(), upperWanted.begin(), upper);
-    const std::size_t n = wanted.size();
-    const std::size_t ask = std::max<std::size_t>(128, 2 * n) - n;
-    // The last n bytes searched in one window open the next, so an occurrence cut by a read is
-    // still found. They are taken after NUL bytes are dropped, and nothing is put before the
-    // first read: the answer is then exactly whether the file's text without NULs holds the
-    // text, and a text that starts with blanks cannot match blanks the file never had.
-    std::string buffer(ask, '\0');
-    std::string haystack;
-    bool found = false;
-    while (!found) {
-        std::size_t got = 0;
-        while (got < ask) {
-            const ssize_t r = ::read(fd, buffer.data() + got, ask - got);
-            if (r < 0 && errno == EINTR) {
-                continue;
-            }
-            if (r <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(r);
-        }
-        for (std::size_t i = 0; i < got; ++i) {
-            if (buffer[i] != '\0') {
-                haystack += upper(buffer[i]);
-            }
-        }
-        found = haystack.find(upperWanted) != std::string::npos;
-        if (got < ask) {
-            break;
-        }
-        if (haystack.size() > n) {
-            haystack.erase(0, haystack.size() - n);
-        }
-    }
-    ::close(fd);
-    return found;
 }
 
 } // namespace tolvren

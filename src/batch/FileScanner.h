@@ -12,7 +12,9 @@
 namespace tolvren {
 
 // Criteria bits of ScanOptions::flags. Scan applies them in this order: attributes, size,
-// modified, created, accessed, text; the first that fails rejects the entry.
+// modified, created, accessed, text; the first that fails rejects the entry. A run switches on
+// the attributes alone (with a mask every script passes); the others are kept as the scanner has
+// always offered them.
 inline constexpr std::uint32_t SCAN_BY_SIZE = 0x01;
 inline constexpr std::uint32_t SCAN_BY_MODIFIED = 0x02;
 inline constexpr std::uint32_t SCAN_BY_CREATED = 0x04;
@@ -75,7 +77,7 @@ public:
     bool WasStopped() const { return m_bStopped; }
     int GetCount() const;
     /// The entry of path `index`; an entry of the empty text when `index` is out of range.
-    FileEntry GetAt(int index) const;
+    FileEntry GetAt(int index) const; ///< kept as it always was; a run reads PathAt
     /// Path `index` itself.
     const std::string& PathAt(int index) const { return m_found[static_cast<std::size_t>(index)]; }
     void RemoveAll();
@@ -84,10 +86,5 @@ private:
     std::vector<std::string> m_found;
     bool m_bStopped = false;
 };
-
-/// Whether the file at `path` holds `text`, compared without regard to ASCII case; NUL bytes of
-/// the file are skipped. False for an empty text, a file that cannot be opened and anything but
-/// a regular file (a FIFO is never waited on).
-bool FileContainsText(const std::string& path, const std::string& text);
 
 } // namespace tolvren

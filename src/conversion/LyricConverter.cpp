@@ -23,7 +23,7 @@ void AppendElementLine(const LyricStatement& statement, std::string& out,
     // Scripts double an apostrophe inside a text. Texts that begin with a Chinese character keep
     // theirs as they are: that is what the players of these documents expect.
     if (text.empty() || static_cast<unsigned char>(text.front()) < 0x80) {
-        ReplaceAll(text, "'", "''");
+        UndoubleApostrophes(text);
     }
     out.append("  <l t=\"");
     out.append(statement.start).append(",").append(statement.end).append(",");
@@ -223,11 +223,11 @@ std::vector<ScriptWarning> LyricConverter::CheckText(std::string script,
     return warnings;
 }
 
-PreparedDocument LyricConverter::Prepare(const std::string& sourcePath, FolderHandlePtr folder,
+PreparedDocument LyricConverter::Prepare(const ScriptFile& source, FolderHandlePtr folder,
                                          std::string name, const std::atomic<bool>* cancel) const {
     PreparedDocument prepared;
     std::string script;
-    prepared.result.io = ReadWholeFile(sourcePath, script, prepared.m_source);
+    prepared.result.io = ReadWholeFile(source.path, script, &prepared.m_source);
     if (!prepared.result.ok()) {
         return prepared;
     }
@@ -237,7 +237,8 @@ PreparedDocument LyricConverter::Prepare(const std::string& sourcePath, FolderHa
     if (!prepared.result.ok()) {
         return prepared;
     }
-    Convert(std::move(script), SplitPath(sourcePath).name, writer.get(), prepared.result.warnings);
+    FileSink sink(*writer);
+    Convert(std::move(script), source.name, &sink, prepared.result.warnings);
     prepared.result.io = writer->Finish();
     if (prepared.result.ok()) {
         prepared.m_pWriter = std::move(writer);
@@ -245,24 +246,24 @@ PreparedDocument LyricConverter::Prepare(const std::string& sourcePath, FolderHa
     return prepared;
 }
 
-ConvertResult LyricConverter::Check(const std::string& sourcePath) const {
+ConvertResult LyricConverter::Check(const ScriptFile& source) const {
     ConvertResult result;
     std::string script;
-    struct stat source {};
-    result.io = ReadWholeFile(sourcePath, script, source);
+    result.io = ReadWholeFile(source.path, script);
     if (result.ok()) {
-        Convert(std::move(script), SplitPath(sourcePath).name, nullptr, result.warnings);
+        Convert(std::move(script), source.name, nullptr, result.warnings);
     }
     return result;
 }
 
-// The paths are taken by value, as the worker hands over copies that nothing else can change
-// while a file is converted.
+// The one-file conversion keeps the shape it has always had, both paths taken by value; a run
+// converts through Prepare instead.
 // NOLINTNEXTLINE(performance-unnecessary-value-param)
 ConvertResult LyricConverter::ConvertFile(std::string sourcePath, std::string targetPath) const {
     PathParts target = SplitPath(targetPath);
+    const ScriptFile source{sourcePath, SplitPath(sourcePath).name};
     PreparedDocument prepared =
-        Prepare(sourcePath, std::make_shared<FolderHandle>(target.folder), std::move(target.name));
+        Prepare(source, std::make_shared<FolderHandle>(target.folder), std::move(target.name));
     return prepared.Commit();
 }
 

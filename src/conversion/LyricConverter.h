@@ -34,6 +34,12 @@ struct ConvertResult {
     bool ok() const { return io.ok(); }
 };
 
+/// A script to convert: its path, and its last component (the title when the script names none).
+struct ScriptFile {
+    std::string path;
+    std::string name;
+};
+
 /// A document that is written completely but not visible yet; Commit gives it its name.
 class PreparedDocument {
 public:
@@ -46,7 +52,7 @@ public:
 private:
     friend class LyricConverter;
     std::unique_ptr<AtomicFileWriter> m_pWriter;
-    struct stat m_source {};
+    FileIdentity m_source;
 };
 
 /// Turns KSC lyric scripts into documents (UTF-8; CR LF line ends, LF for LRC). One converter
@@ -63,14 +69,14 @@ public:
     /// that name only once the new document is complete. Never throws; says what happened.
     ConvertResult ConvertFile(std::string sourcePath, std::string targetPath) const;
 
-    /// Reads the script at `sourcePath` and writes its document into `folder` unnamed, to be
-    /// called `name` on Commit. Stops early, failed, once `*cancel` is true.
-    PreparedDocument Prepare(const std::string& sourcePath, FolderHandlePtr folder,
-                             std::string name, const std::atomic<bool>* cancel = nullptr) const;
+    /// Reads the script `source` and writes its document into `folder` unnamed, to be called
+    /// `name` on Commit. Stops early, failed, once `*cancel` is true.
+    PreparedDocument Prepare(const ScriptFile& source, FolderHandlePtr folder, std::string name,
+                             const std::atomic<bool>* cancel = nullptr) const;
 
-    /// Reads the script and says exactly what converting it into this converter's format would
-    /// say, writing nothing.
-    ConvertResult Check(const std::string& sourcePath) const;
+    /// Reads the script `source` and says exactly what converting it into this converter's
+    /// format would say, writing nothing.
+    ConvertResult Check(const ScriptFile& source) const;
 
     /// One `karaoke.add(...)` statement (no line end) to one `l` element line ending in a line
     /// feed; a single line feed when the statement's fields cannot all be found.

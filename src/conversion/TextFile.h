@@ -1,50 +1,14 @@
 #pragma once
 
-#include "files/FileSystem.h"
+#include "files/AtomicFileWriter.h"
 
-#include <atomic>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 
-// Text files the way the converter needs them on Linux: input read whole and cut into lines like
-// Windows text mode does, output written with CR LF line ends where no one sees it until it is
-// complete.
+// Text the way the converter needs it: input cut into lines as Windows text mode does, output
+// written with CR LF line ends.
 
 namespace tolvren {
-
-/// The step of a file operation that failed.
-enum class IoStep {
-    None,          ///< nothing failed
-    OpenSource,    ///< the script could not be opened
-    ReadSource,    ///< ... or read
-    CreateTarget,  ///< the document's file could not be created
-    WriteTarget,   ///< ... or written
-    ReplaceTarget, ///< ... or put in place under its name
-    CreateFolder,  ///< a target folder could not be created
-    ReadFolder,    ///< a folder of the source tree could not be read
-};
-
-/// Why it failed, when the system's error number does not say it.
-enum class IoCause {
-    SystemError,    ///< `error` holds the errno value
-    NotRegularFile, ///< a FIFO, socket or device where a script was expected
-    TargetIsSource, ///< the target names the script itself
-    TargetReadOnly, ///< the target's owner protected it against writing
-    Cancelled,      ///< the run was stopped while this file was written
-};
-
-/// The outcome of a file operation: ok, or the step that failed and why.
-struct IoResult {
-    IoStep step = IoStep::None;
-    IoCause cause = IoCause::SystemError;
-    int error = 0;
-
-    bool ok() const { return step == IoStep::None; }
-    static IoResult Failed(IoStep step, int error) { return {step, IoCause::SystemError, error}; }
-    static IoResult Failed(IoStep step, IoCause cause) { return {step, cause, 0}; }
-    friend bool operator==(const IoResult&, const IoResult&) = default;
-};
 
 /// How a lyric statement begins, read or not.
 inline constexpr std::string_view kLyricStatementStart = "karaoke.add(";
@@ -100,71 +64,15 @@ public:
     std::string document;
 };
 
-/// Reads the whole regular file at `path` into `content` (raw bytes) and its status into `info`.
-/// Folders, FIFOs, sockets and devices are refused at once, without blocking.
-IoResult ReadWholeFile(const std::string& path, std::string& content, struct stat& info);
-
-/// Writes a document so that its name never shows a half-written file: the bytes go to an unnamed
-/// file in the target's folder (O_TMPFILE), or where the file system has none to a temporary
-/// ".<name>.tolvren-tmp-XXXXXX", and take the target's name only in Commit. Whatever fails, and
-/// whenever the writer is dropped before Commit, the file is gone and an existing target is as
-/// it was.
-class AtomicFileWriter : public TextSink {
+/// A document written into a file, where nobody sees it until it is complete.
+class FileSink : public TextSink {
 public:
-    /// `folder` is the target's folder, `name` the document's name in it.
-    AtomicFileWriter(FolderHandlePtr folder, std::string name);
-    /// The same for a target path, whose folder it opens itself.
-    explicit AtomicFileWriter(const std::string& targetPath);
-    explicit AtomicFileWriter(PathParts target);
-    ~AtomicFileWriter() override;
-    AtomicFileWriter(const AtomicFileWriter&) = delete;
-    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
-
-    /// Creates the file the document is written to.
-    IoResult Open();
-    /// Buffers `bytes` unchanged. After a failure, further writes are ignored.
-    void Write(std::string_view bytes) override;
-    /// Buffers `text` with every LF written as CR LF.
+    explicit FileSink(AtomicFileWriter& writer) : m_writer(writer) {}
     void WriteText(std::string_view text) override;
-    /// Writing stops with IoCause::Cancelled once `*cancel` is true.
-    void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
-    /// Writes what is buffered. The document is then complete but not yet visible.
-    IoResult Finish();
-    /// Finishes and gives the document its name. An existing target is replaced and keeps its
-    /// permission bits and, where the user may set it, its group; a target that is `source`
-    /// itself, a folder, or a file its owner may not write is refused and stays as it was.
-    IoResult Commit(const struct stat* source = nullptr);
-
-    /// Whether temporary files get a name only once complete (O_TMPFILE). On by default where
-    /// the file system allows; tests switch it off to cover file systems without it.
-    static void UseUnnamedFiles(bool use);
+    void Write(std::string_view bytes) override { m_writer.Write(bytes); }
 
 private:
-    IoResult Fail(IoResult result);
-    void Flush();
-    void Discard();
-    IoResult OpenNamedTemporary();
-    IoResult Publish(const struct stat* source);
-    IoResult CheckExistingTarget(const struct stat* source, struct stat& existing);
-    IoResult LinkUnder(const std::string& name);
-
-    FolderHandlePtr m_pFolder;
-    std::string m_strName;
-    std::string m_strTempName; ///< the named temporary, when there is one
-    std::string m_buffer;
-    IoResult m_error;
-    const std::atomic<bool>* m_pCancel = nullptr;
-    int m_fd = -1;
-    int m_nRegistration = -1;
-    bool m_bFinished = false;
-    bool m_bCommitted = false;
+    AtomicFileWriter& m_writer;
 };
-
-/// Removes the named temporaries that writers hold right now. Safe to call from a signal handler,
-/// just before the process ends.
-void RemoveTemporariesNow() noexcept;
-
-/// Whether `name` is that of a writer's temporary (so that a scan can leave it alone).
-bool IsWriterTemporary(std::string_view name);
 
 } // namespace tolvren

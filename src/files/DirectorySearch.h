@@ -25,7 +25,7 @@ inline constexpr std::uint32_t FILE_ATTR_COMPRESSED = 0x800;
 /// metadata is that of the link's target.
 struct DirectoryEntry {
     std::string name; ///< the entry's name in its folder
-    std::string path; ///< the folder made absolute, '/' unless it ends in one, then the name
+    std::string path; ///< the folder as listed, a separator unless it ends in one, then the name
     /// A regular file carries archive; a folder carries directory. Either carries read-only when
     /// its owner may not write it and hidden when its name starts with '.'. System, temporary,
     /// compressed and normal never occur.
@@ -65,15 +65,17 @@ enum class FileDetails {
     NameAndIdentity ///< what the folder listing itself says: enough to tell files apart
 };
 
-/// Lists `folder` ("" is the current folder; paths of any length work). Links are followed;
+/// Lists `folder` ("" is the current folder; paths of any length work). Each entry's path is
+/// `folder`, a separator unless it ends in one, and the name: give an absolute folder for
+/// absolute paths. One implementation per platform. Links are followed;
 /// FIFOs, sockets and devices are listed apart, so no one who reads the files can be made to wait
 /// on one. With FileDetails::NameAndIdentity a file the listing shows to be a regular file
 /// carries the archive and hidden attributes only, and no size or times.
 FolderListing ListFolder(const std::string& folder, std::string_view mask,
                          FileDetails details = FileDetails::Full);
 
-/// `folder` made absolute against the current folder ("" is the current folder itself). Nothing
-/// else is changed: "." and ".." stay, since a link may make "a/.." something other than ".".
-std::string MakeAbsolute(const std::string& folder);
+/// Sorts entries as a listing is sorted: by their names' bytes with ASCII letters upper-cased,
+/// as the eye sees them on a case-blind file system; the raw bytes only break ties.
+void SortByName(std::vector<DirectoryEntry>& entries);
 
 } // namespace tolvren

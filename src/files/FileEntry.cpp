@@ -1,5 +1,7 @@
 #include "files/FileEntry.h"
 
+#include "files/FileSystem.h"
+
 #include <algorithm>
 
 namespace tolvren {
@@ -111,6 +113,12 @@ std::string AddTrailingSeparator(const std::string& text, int forwardSlash) {
         copy += forwardSlash != 0 ? '/' : '\\';
     }
     return copy;
+}
+
+std::string AddTrailingSeparator(const std::string& text, Separator separator) {
+    const bool forwardSlash = separator == Separator::ForwardSlash ||
+                              (separator == Separator::Native && kPathSeparator == '/');
+    return AddTrailingSeparator(text, forwardSlash ? 1 : 0);
 }
 
 } // namespace tolvren

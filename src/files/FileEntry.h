@@ -10,7 +10,8 @@ enum class PathStyle {
     Posix,   ///< only '/' separates; every other byte is ordinary; paths come back byte for byte
 };
 
-/// The pieces of one found file's path: drive, directory, name and extension.
+/// The pieces of one found file's path: drive, directory, name and extension. Kept as the
+/// system has always had it; a run takes its paths apart with SplitPath instead.
 /// Built in place from a path text; never copied. No operation fails: an empty text gives an
 /// entry whose pieces are all empty.
 ///
@@ -56,5 +57,13 @@ private:
 /// `text` with a separator appended unless it is empty or already ends in '\\' or '/':
 /// a slash when `forwardSlash` is non-zero, a backslash otherwise.
 std::string AddTrailingSeparator(const std::string& text, int forwardSlash);
+
+/// Which separator AddTrailingSeparator appends.
+enum class Separator {
+    Backslash,
+    ForwardSlash,
+    Native, ///< the platform's own (kPathSeparator)
+};
+std::string AddTrailingSeparator(const std::string& text, Separator separator);
 
 } // namespace tolvren

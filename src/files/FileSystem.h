@@ -1,67 +1,118 @@
 #pragma once
 
+#include "files/IoResult.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
+#include <string_view>
 
-// The few file-system calls the engine makes beyond the standard library: paths of any length,
-// folder descriptors, and the identity of what a path names.
+// The file-system calls the engine makes, one implementation per platform behind these
+// declarations (FileSystemPosix.cpp, FileSystemWin32.cpp). Paths are UTF-8 text (on Linux the
+// bytes the file system holds), of any length.
 
 namespace tolvren {
+
+/// The separator the platform writes between folders: '/' or '\'.
+extern const char kPathSeparator;
 
 /// Which object a path names once links are followed; two paths that reach the same file or
 /// folder have the same identity.
 struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    std::uint64_t device = 0; ///< the device or volume
+    std::uint64_t file = 0;   ///< the file on it (inode, or the low half of a 128-bit id)
+    std::uint64_t fileHigh = 0;
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-
-    static FileIdentity Of(const struct stat& st) {
-        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    }
 };
 
 struct FileIdentityHash {
     std::size_t operator()(const FileIdentity& id) const {
-        return std::hash<std::uint64_t>()(id.inode * 1000003u ^ id.device);
+        // Multiplying by a large prime spreads the file number's low bits over the whole word
+        // before the device is mixed in; consecutive inodes would otherwise fill neighbouring
+        // buckets only.
+        return std::hash<std::uint64_t>()((id.file ^ id.fileHigh) * 1000003u ^ id.device);
     }
 };
 
-/// open(2) for a path of any length: a path too long for one call is opened one stretch of
-/// folders at a time. Returns the descriptor (close-on-exec), or -1 with errno set.
-int OpenPath(const std::string& path, int flags);
+/// What a path names once links are followed.
+enum class PathKind { Missing, Folder, RegularFile, Other };
+
+struct PathStatus {
+    PathKind kind = PathKind::Missing;
+    int error = 0; ///< errno when the path could not be looked at (also for Missing)
+    FileIdentity identity;
+};
+
+/// Looks at `path` without opening what it names, so that a FIFO is never waited on.
+PathStatus StatPath(const std::string& path);
+
+/// 0 when the folder or regular file `path` can be opened for reading, else errno.
+int CheckReadable(const std::string& path, PathKind kind);
 
 /// The identity of what `path` names once links are followed; false when it cannot be reached.
 bool GetIdentity(const std::string& path, FileIdentity& identity);
 
-/// An open folder that files are created in by name, whatever the length of its path.
-class FolderHandle {
-public:
-    /// Opens `path` ("" is the current folder); Fd() is -1 and Error() says why on failure.
-    explicit FolderHandle(const std::string& path);
-    ~FolderHandle();
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
+/// Creates the folder `path`, one level, as a user would by hand; an existing folder is fine.
+/// Returns 0 or errno.
+int CreateFolder(const std::string& path);
 
-    int Fd() const { return m_fd; }
-    int Error() const { return m_nError; }
-    const std::string& Path() const { return m_strPath; }
+/// Creates the folder `path` and every missing folder above it. Returns 0 or errno.
+int CreateFolders(const std::string& path);
 
-private:
-    std::string m_strPath;
-    int m_fd = -1;
-    int m_nError = 0;
-};
+/// `folder` made absolute against the current folder ("" is the current folder itself). Nothing
+/// else is changed: "." and ".." stay, since a link may make "a/.." something other than ".".
+std::string MakeAbsolute(const std::string& folder);
 
-using FolderHandlePtr = std::shared_ptr<const FolderHandle>;
+/// `path` without trailing separators, unless it is a root ("/", "C:\\").
+std::string WithoutTrailingSeparator(std::string path);
 
-/// A path's folder ("." when it names none, "/" for the root) and its last component.
+/// A path's folder ("." when it names none, the root for a file at the root) and its last
+/// component, cut at the last separator.
 struct PathParts {
     std::string folder;
     std::string name;
 };
 PathParts SplitPath(const std::string& path);
+
+/// `folder` and `name` joined by one separator; `name` alone when `folder` is empty.
+std::string JoinPath(const std::string& folder, std::string_view name);
+
+/// An open folder that files are created in by name, whatever the length of its path.
+class FolderHandle {
+public:
+    /// Opens `path` ("" is the current folder); IsOpen() is false and Error() says why on
+    /// failure.
+    explicit FolderHandle(const std::string& path);
+    ~FolderHandle();
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    bool IsOpen() const { return m_nError == 0; }
+    int Error() const { return m_nError; }
+    const std::string& Path() const { return m_strPath; }
+
+    /// What the platform holds open; only its own file-system code looks inside.
+    struct Native;
+    const Native& GetNative() const { return *m_pNative; }
+
+private:
+    std::string m_strPath;
+    std::unique_ptr<Native> m_pNative;
+    int m_nError = 0;
+};
+
+using FolderHandlePtr = std::shared_ptr<const FolderHandle>;
+
+/// Reads the whole regular file at `path` into `content` (raw bytes), and its identity into
+/// `identity` when given. Folders, FIFOs, sockets and devices are refused at once, without
+/// blocking.
+IoResult ReadWholeFile(const std::string& path, std::string& content,
+                       FileIdentity* identity = nullptr);
+
+/// Whether the regular file at `path` holds `text`, compared without regard to ASCII case; NUL
+/// bytes of the file are skipped. False for an empty text, a file that cannot be opened and
+/// anything but a regular file (a FIFO is never waited on).
+bool FileContainsText(const std::string& path, const std::string& text);
 
 /// The system's text for an errno value ("Permission denied").
 std::string ErrorText(int error);

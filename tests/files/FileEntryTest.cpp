@@ -33,7 +33,7 @@ TEST(FileEntry, PiecesAndRebuiltTextsOfEveryTableRow) {
         EXPECT_EQ(entry.GetNameExt(), f[6]);
         EXPECT_EQ(entry.GetPath(), f[7]);
         EXPECT_EQ(entry.GetLocation(), f[2] + f[3]);
-        // A second entry built from the first one's path text, as the worker builds it, agrees.
+        // A second entry built from the first one's path text agrees with the first.
         EXPECT_EQ(FileEntry(entry.GetPathText(), style).GetPath(), f[7]);
         ++rows;
     }

@@ -1,7 +1,8 @@
 // Documents are written where nobody sees them half-done: as unnamed files where the file system
 // has them, else under temporary names the scan and users recognise.
 
-#include "conversion/TextFile.h"
+#include "files/AtomicFileWriter.h"
+
 #include "support/TestTree.h"
 
 #include <filesystem>
@@ -30,14 +31,14 @@ void OnBothKindsOfFileSystem(Case check) {
     AtomicFileWriter::UseUnnamedFiles(true);
 }
 
-IoResult WriteDocument(const std::string& path, const struct stat* source = nullptr,
+IoResult WriteDocument(const std::string& path, const FileIdentity* source = nullptr,
                        const std::atomic<bool>* cancel = nullptr) {
     AtomicFileWriter writer(path);
     writer.SetCancel(cancel);
     if (IoResult opened = writer.Open(); !opened.ok()) {
         return opened;
     }
-    writer.WriteText("new\n");
+    writer.Write("new\r\n");
     return writer.Commit(source);
 }
 
@@ -46,7 +47,7 @@ TEST(DocumentFile, AppearsWholeOnlyWhenCommitted) {
         {
             AtomicFileWriter writer(tree.Path("out/a.kmc"));
             ASSERT_TRUE(writer.Open().ok());
-            writer.WriteText("line\n");
+            writer.Write("line\r\n");
             ASSERT_TRUE(writer.Finish().ok());
             const std::vector<std::string> before = tree.Names("out");
             EXPECT_EQ(before.size(), unnamed ? 0u : 1u);
@@ -59,7 +60,7 @@ TEST(DocumentFile, AppearsWholeOnlyWhenCommitted) {
         {
             AtomicFileWriter dropped(tree.Path("out/b.kmc"));
             ASSERT_TRUE(dropped.Open().ok());
-            dropped.WriteText("never seen\n");
+            dropped.Write("never seen");
         }
         EXPECT_EQ(tree.Names("out"), std::vector<std::string>{"a.kmc"});
     });
@@ -77,12 +78,12 @@ TEST(DocumentFile, ReplacesKeepingWhoMayReadButNeverAProtectedTarget) {
         EXPECT_EQ(TestTree::Read(kept), "new\r\n");
 
         const std::string source = tree.Write("out/self.kmc", "script");
-        struct stat self {};
-        ASSERT_EQ(::stat(source.c_str(), &self), 0);
+        FileIdentity self;
+        ASSERT_TRUE(GetIdentity(source, self));
         const std::atomic<bool> stopped{true};
         struct Refusal {
             std::string path;
-            const struct stat* source;
+            const FileIdentity* source;
             const std::atomic<bool>* cancel;
             IoResult expected;
         };

@@ -1,0 +1,145 @@
+// The platform-free part of the document writer: buffering, cancelling and the order of steps.
+
+#include "files/AtomicFileWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+
+namespace tolvren {
+
+namespace {
+
+constexpr std::size_t kWriteBufferSize = std::size_t{256} * 1024;
+constexpr std::string_view kTempMarker = ".tolvren-tmp-";
+constexpr std::size_t kTempSuffixLength = 6;
+
+// Temporary names only need to be unique in their folder; creating them exclusively guarantees
+// that, the random part only keeps retries rare.
+std::string RandomSuffix() {
+    static constexpr std::string_view letters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+    std::string suffix(kTempSuffixLength, 'X');
+    for (char& c : suffix) {
+        c = letters[pick(generator)];
+    }
+    return suffix;
+}
+
+} // namespace
+
+std::string TemporaryName(const std::string& name) {
+    // A long document name must not make the temporary's name too long for the file system.
+    std::string temp = ".";
+    temp.append(name, 0, std::min<std::size_t>(name.size(), 200));
+    temp.append(kTempMarker).append(RandomSuffix());
+    return temp;
+}
+
+bool IsWriterTemporary(std::string_view name) {
+    const std::size_t marker = name.rfind(kTempMarker);
+    return name.starts_with('.') && marker != std::string_view::npos &&
+           name.size() - marker - kTempMarker.size() == kTempSuffixLength;
+}
+
+AtomicFileWriter::AtomicFileWriter(FolderHandlePtr folder, std::string name)
+    : m_pFolder(std::move(folder)), m_strName(std::move(name)) {}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& targetPath) {
+    PathParts target = SplitPath(targetPath);
+    m_pFolder = std::make_shared<FolderHandle>(target.folder);
+    m_strName = std::move(target.name);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (!m_bCommitted) {
+        Discard();
+    }
+}
+
+IoResult AtomicFileWriter::Fail(IoResult result) {
+    if (m_error.ok()) {
+        m_error = result;
+    }
+    Discard();
+    return m_error;
+}
+
+IoResult AtomicFileWriter::Open() {
+    if (!m_pFolder->IsOpen()) {
+        return Fail(IoResult::Failed(IoStep::CreateTarget, m_pFolder->Error()));
+    }
+    if (m_strName.empty()) {
+        return Fail(IoResult::Failed(IoStep::CreateTarget, ENOENT));
+    }
+    if (m_strName == "." || m_strName == "..") {
+        return Fail(IoResult::Failed(IoStep::CreateTarget, EISDIR));
+    }
+    if (const IoResult created = CreateTemporary(); !created.ok()) {
+        return Fail(created);
+    }
+    m_buffer.reserve(kWriteBufferSize);
+    return {};
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+    if (!m_error.ok() || m_hFile < 0) {
+        return;
+    }
+    if (m_buffer.size() + bytes.size() > kWriteBufferSize) {
+        Flush();
+        if (bytes.size() >= kWriteBufferSize) {
+            m_buffer.assign(bytes);
+            Flush();
+            return;
+        }
+    }
+    m_buffer.append(bytes);
+}
+
+void AtomicFileWriter::Flush() {
+    if (m_pCancel != nullptr && m_pCancel->load(std::memory_order_relaxed)) {
+        m_error = IoResult::Failed(IoStep::WriteTarget, IoCause::Cancelled);
+    }
+    if (m_error.ok() && !m_buffer.empty()) {
+        m_error = WriteOut(m_buffer);
+    }
+    m_buffer.clear();
+}
+
+IoResult AtomicFileWriter::Finish() {
+    if (m_bFinished || !m_error.ok()) {
+        return m_error;
+    }
+    if (m_hFile < 0) {
+        return Fail(IoResult::Failed(IoStep::WriteTarget, EBADF));
+    }
+    Flush();
+    if (!m_error.ok()) {
+        return Fail(m_error);
+    }
+    std::string().swap(m_buffer);
+    m_bFinished = true;
+    if (const IoResult closed = CloseTemporary(); !closed.ok()) {
+        return Fail(closed);
+    }
+    return {};
+}
+
+IoResult AtomicFileWriter::Commit(const FileIdentity* source) {
+    if (m_bCommitted) {
+        return {};
+    }
+    if (const IoResult finished = Finish(); !finished.ok()) {
+        return finished;
+    }
+    if (const IoResult published = Publish(source); !published.ok()) {
+        return Fail(published);
+    }
+    m_bCommitted = true;
+    return {};
+}
+
+} // namespace tolvren
