@@ -3,6 +3,7 @@
 //   bench_dialog_run SOURCE TARGET [RUNS]
 // Prints one line per run: the milliseconds from the click on Start until the dialog is idle again.
 
+#include "batch/ConvertWorker.h"
 #include "ui/ControlIds.h"
 #include "ui/ConverterDialog.h"
 

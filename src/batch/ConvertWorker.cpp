@@ -1,30 +1,24 @@
+#include "batch/ConvertWorker.h"
+
 #include "batch/FileScanner.h"
 #include "batch/Messages.h"
-#include "batch/RunState.h"
-#include "files/DirectorySearch.h"
+#include "batch/Pipeline.h"
+#include "files/FileSystem.h"
 
-#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <filesystem>
-#include <fmt/format.h>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <sys/stat.h>
-#include <thread>
 #include <unordered_set>
 
 namespace tolvren {
 
 namespace {
 
-// Threads that convert at once, and how many files each may have done ahead of the one that is
-// put in place next: enough to keep every core busy, few enough that a run of huge scripts stays
-// within memory.
-constexpr unsigned kMaxThreads = 16;
-constexpr std::size_t kFilesAheadPerThread = 4;
+// "**.ksc*": every name that contains ".ksc", as the mask has always been written ("*%s*" around
+// "*.ksc").
+constexpr std::string_view kScriptMask = "**.ksc*";
 
 // A millisecond clock that wraps like the 32-bit tick counter the elapsed text was designed for.
 std::uint32_t TickCount() {
@@ -42,14 +36,13 @@ int Percentage(int done, int count) {
 
 // One file of the run: where it comes from and where its document goes.
 struct Job {
-    std::string source;
+    ScriptFile script;
     std::string folder; ///< the document's folder
     std::string name;   ///< the document's name in it
     /// The script has the name of a document of this run, which may be written over it before its
     /// turn: it is read only then, as a run file by file would read it.
     bool readAtItsTurn = false;
-    /// A check without a target folder names the document by its place in the target alone.
-    std::string Target() const { return folder.empty() ? name : folder + '/' + name; }
+    std::string Target() const { return JoinPath(folder, name); }
 };
 
 // The document's name: the source's name less its last three bytes, plus the extension
@@ -58,18 +51,6 @@ std::string DocumentName(const std::string& sourceName, std::string_view extensi
     std::string name = sourceName.substr(0, sourceName.size() > 3 ? sourceName.size() - 3 : 0);
     name += extension;
     return name;
-}
-
-// `path` made absolute, without a trailing '/' unless it is the root.
-std::string Folder(const std::string& path) {
-    if (path.empty()) {
-        return path;
-    }
-    std::string folder = MakeAbsolute(path);
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    return folder;
 }
 
 // The target folder and, for runs that keep the tree, its subfolders: opened once and kept while
@@ -88,16 +69,14 @@ public:
             }
         }
         if (path != m_strRoot) {
-            std::error_code created;
-            std::filesystem::create_directories(path, created);
-            if (created) {
-                error = IoResult::Failed(IoStep::CreateFolder, created.value());
+            if (const int created = CreateFolders(path); created != 0) {
+                error = IoResult::Failed(IoStep::CreateFolder, created);
                 return nullptr;
             }
         }
         auto handle = std::make_shared<FolderHandle>(path);
-        if (handle->Fd() < 0) {
-            error = IoResult::Failed(IoStep::CreateFolder, handle->Error());
+        if (!handle->IsOpen()) {
+            error = IoResult::Failed(IoStep::OpenFolder, handle->Error());
             return nullptr;
         }
         // Files of one folder come together in the list, so a few open folders are plenty.
@@ -115,226 +94,102 @@ private:
     std::vector<std::pair<std::string, FolderHandlePtr>> m_recent;
 };
 
-// Converts one file into a document nobody sees yet; without target folders, only checks it.
-PreparedDocument ConvertJob(const LyricConverter& converter, TargetFolders* folders, const Job& job,
-                            const std::atomic<bool>* cancel) {
-    PreparedDocument prepared;
-    if (folders == nullptr) {
-        prepared.result = converter.Check(job.source);
-        return prepared;
-    }
-    IoResult error;
-    FolderHandlePtr folder = folders->Get(job.folder, error);
-    if (!folder) {
-        prepared.result.io = error;
-        return prepared;
-    }
-    return converter.Prepare(job.source, std::move(folder), job.name, cancel);
-}
-
-// Converts the files of a run on every core, each file into a document that nobody sees yet, and
-// hands them over strictly in the order of the list, so that the run puts them in place and
-// reports them in that order. The thread that takes them converts too while the next one is not
-// ready, instead of sleeping: one thread per core in all, and hardly a wake-up per file.
-class Pipeline {
-public:
-    Pipeline(const LyricConverter& converter, const std::vector<Job>& jobs, TargetFolders* folders)
-        : m_converter(converter), m_jobs(jobs), m_pFolders(folders) {
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        const auto threads = static_cast<std::size_t>(std::min(cores, kMaxThreads));
-        m_nWindow = std::max<std::size_t>(2, threads * kFilesAheadPerThread);
-        m_slots.resize(m_nWindow);
-        for (std::size_t t = 1; t < std::min(threads, jobs.size()); ++t) {
-            m_threads.emplace_back([this] { Work(); });
-        }
-    }
-    Pipeline(const Pipeline&) = delete;
-    Pipeline& operator=(const Pipeline&) = delete;
-    ~Pipeline() { Abandon(); }
-
-    /// File `index`, converted; call with 0, 1, 2, ... in turn.
-    PreparedDocument Take(std::size_t index) {
-        std::unique_lock lock(m_mutex);
-        Slot& slot = m_slots[index % m_nWindow];
-        while (slot.index != index || !slot.document.has_value()) {
-            if (!ConvertNext(lock)) {
-                m_ready.wait(lock);
-            }
-        }
-        PreparedDocument document = std::move(*slot.document);
-        slot.document.reset();
-        m_nTaken = index + 1;
-        lock.unlock();
-        m_space.notify_all();
-        return document;
-    }
-
-    /// Stops converting: files begun are given up (their unnamed documents vanish).
-    void Abandon() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_bAbandoned = true;
-        }
-        m_bCancel = true;
-        m_space.notify_all();
-        for (std::thread& thread : m_threads) {
-            thread.join();
-        }
-        m_threads.clear();
-        for (Slot& slot : m_slots) {
-            slot.document.reset();
-        }
-    }
-
-private:
-    struct Slot {
-        std::size_t index = 0;
-        std::optional<PreparedDocument> document;
-    };
-
-    // Converts the next file that may be begun, if there is one; `lock` is held on entry and on
-    // return, but not while the file is converted.
-    bool ConvertNext(std::unique_lock<std::mutex>& lock) {
-        if (m_bAbandoned || m_nNext >= m_jobs.size() || m_nNext >= m_nTaken + m_nWindow) {
-            return false;
-        }
-        const std::size_t index = m_nNext++;
-        lock.unlock();
-        // A script that may become a document of this run is left for the run to read at its
-        // turn.
-        const Job& job = m_jobs[index];
-        PreparedDocument document = job.readAtItsTurn && m_pFolders != nullptr
-                                        ? PreparedDocument()
-                                        : ConvertJob(m_converter, m_pFolders, job, &m_bCancel);
-        lock.lock();
-        Slot& slot = m_slots[index % m_nWindow];
-        slot.index = index;
-        slot.document = std::move(document);
-        m_ready.notify_all();
-        return true;
-    }
-
-    void Work() {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_space.wait(lock, [&] {
-                return m_bAbandoned || m_nNext >= m_jobs.size() || m_nNext < m_nTaken + m_nWindow;
-            });
-            if (m_bAbandoned || m_nNext >= m_jobs.size()) {
-                return;
-            }
-            ConvertNext(lock);
-        }
-    }
-
-    const LyricConverter& m_converter;
-    const std::vector<Job>& m_jobs;
-    TargetFolders* m_pFolders; ///< null when the run only checks
-    std::size_t m_nWindow = 2;
-
-    std::mutex m_mutex;
-    std::condition_variable m_ready; ///< a slot was filled
-    std::condition_variable m_space; ///< a file was taken, or the run was abandoned
-    std::vector<Slot> m_slots;
-    std::size_t m_nNext = 0;  ///< the next file a thread begins
-    std::size_t m_nTaken = 0; ///< files handed over so far
-    bool m_bAbandoned = false;
-    std::atomic<bool> m_bCancel{false};
-    std::vector<std::thread> m_threads;
-};
-
-std::string FailureSuffix(int failedFiles, int unreadableFolders) {
-    if (failedFiles > 0 && unreadableFolders > 0) {
-        return fmt::format("（{} 个文件失败，{} 个文件夹无法读取）", failedFiles,
-                           unreadableFolders);
-    }
-    if (failedFiles > 0) {
-        return fmt::format("（{} 个文件失败）", failedFiles);
-    }
-    if (unreadableFolders > 0) {
-        return fmt::format("（{} 个文件夹无法读取）", unreadableFolders);
-    }
-    return {};
-}
-
 // What the run does for one front end: the list, the jobs, and the reports in order.
 class Run {
 public:
-    Run(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd)
+    Run(const RunRequest& request, const RunControl& control, RunFrontEnd& frontEnd)
         : m_request(request), m_control(control), m_frontEnd(frontEnd),
-          m_strSource(MakeAbsolute(request.sourceDir)), m_strTarget(Folder(request.targetDir)) {}
+          m_converter(request.author, request.format, request.encoding),
+          m_strSource(WithoutTrailingSeparator(MakeAbsolute(request.sourceDir))),
+          m_strTarget(request.targetDir.empty()
+                          ? std::string()
+                          : WithoutTrailingSeparator(MakeAbsolute(request.targetDir))) {
+        m_summary.target = m_strTarget;
+    }
 
     RunSummary Carry() {
-        const OutputFormat format = m_frontEnd.AskFormat();
-        const std::vector<Job> jobs = ListJobs(ExtensionOf(format));
+        const std::vector<Job> jobs = ListJobs(ExtensionOf(m_request.format));
         m_summary.count = static_cast<int>(jobs.size());
         if (m_bScanStopped) {
-            return Finish(m_summary.count > 0 ? fmt::format("1/{}  0% 停止", m_summary.count)
-                                              : "0/0  0% 停止");
+            // The number shown is that of the file that would have come next: the first.
+            return Stopped(m_summary.count > 0 ? 1 : 0, 0);
         }
 
-        std::optional<TargetFolders> folders;
         if (!jobs.empty() && !m_request.checkOnly) {
-            folders.emplace(m_strTarget);
+            m_folders.emplace(m_strTarget);
             if (!CreateTargetFolder()) {
                 return FinishUnwritable();
             }
         }
 
-        const LyricConverter converter(m_request.author, format, m_request.encoding);
         m_nStart = TickCount();
         int percentage = 0;
         std::size_t i = 0;
         {
-            Pipeline pipeline(converter, jobs, folders ? &*folders : nullptr);
+            // A script that may become a document of this run is left for the run to read at
+            // its turn.
+            Pipeline pipeline(jobs.size(), [&](std::size_t index, const std::atomic<bool>& cancel) {
+                return jobs[index].readAtItsTurn ? PreparedDocument()
+                                                 : Convert(jobs[index], &cancel);
+            });
             for (; i < jobs.size(); ++i) {
                 if (m_control.StopRequested()) {
                     break;
                 }
                 PreparedDocument document = pipeline.Take(i);
-                if (folders && jobs[i].readAtItsTurn) {
-                    document = ConvertJob(converter, &*folders, jobs[i], nullptr);
+                if (jobs[i].readAtItsTurn) {
+                    document = Convert(jobs[i], nullptr);
                 }
                 Report(jobs[i], document.Commit());
                 const int done = static_cast<int>(i) + 1;
                 percentage = Percentage(done, m_summary.count);
                 m_summary.done = done;
-                RunProgress progress;
-                progress.done = done;
-                progress.count = m_summary.count;
-                progress.percentage = percentage;
-                progress.text = fmt::format("{}/{}  {}% ", done, m_summary.count, percentage);
-                progress.elapsed =
-                    fmt::format("{}毫秒", static_cast<std::int32_t>(TickCount() - m_nStart));
-                m_frontEnd.ShowProgress(progress);
+                ShowProgress(done, percentage,
+                             ElapsedText(static_cast<std::int32_t>(TickCount() - m_nStart)));
             }
         }
         if (i < jobs.size()) {
-            // The number shown is that of the file that would have come next.
-            return Finish(fmt::format("{}/{}  {}% 停止", i + 1, m_summary.count, percentage));
+            return Stopped(static_cast<int>(i) + 1, percentage);
         }
         if (m_request.checkOnly) {
-            return Finish(
-                fmt::format("{} 个文件已检查，{} 个有警告", m_summary.count, m_summary.warned));
+            return Finish(CheckedText(m_summary.count, m_summary.warned));
         }
-        return Finish(fmt::format("{}/{}  {}% 完成", i, m_summary.count, percentage));
+        return Finish(CompletedText(static_cast<int>(i), m_summary.count, percentage));
     }
 
 private:
+    // Converts one file into a document nobody sees yet, or only checks it.
+    PreparedDocument Convert(const Job& job, const std::atomic<bool>* cancel) {
+        PreparedDocument prepared;
+        if (m_request.checkOnly) {
+            prepared.result = m_converter.Check(job.script);
+            return prepared;
+        }
+        IoResult error;
+        FolderHandlePtr folder = m_folders->Get(job.folder, error);
+        if (!folder) {
+            prepared.result.io = error;
+            return prepared;
+        }
+        return m_converter.Prepare(job.script, std::move(folder), job.name, cancel);
+    }
+
     std::vector<Job> ListJobs(std::string_view extension) {
         std::vector<Job> jobs;
-        std::string absoluteBase;
-        std::error_code notAFile;
-        if (std::filesystem::is_regular_file(m_strSource, notAFile)) {
+        if (StatPath(m_strSource).kind == PathKind::RegularFile) {
             // A source that names one file is a run of that one file.
-            jobs.push_back(
-                {m_strSource, m_strTarget, DocumentName(SplitPath(m_strSource).name, extension)});
+            std::string name = SplitPath(m_strSource).name;
+            std::string document = DocumentName(name, extension);
+            jobs.push_back({{m_strSource, std::move(name)}, m_strTarget, std::move(document)});
             return jobs;
         }
+        // The record is filled as the system has always filled it: the criteria from their
+        // defaults, then every name that contains ".ksc", in every subfolder, carrying one of the
+        // attributes a script may have.
         ScanOptions options;
         options.Reset();
         options.baseFolder = m_strSource;
-        options.fileMask = fmt::format("*{}*", "*.ksc");
+        options.fileMask = kScriptMask;
         options.includeSubfolders = 1;
         options.flags |= SCAN_BY_ATTRIBUTES;
         options.attributes |= KSC_ATTRIBUTE_MASK;
@@ -361,70 +216,72 @@ private:
         // "情歌.ksc.bak" would otherwise come back as "情歌.ksc.kmc" and be taken for a script.
         FileIdentity target;
         FileIdentity source;
-        if (!m_request.targetDir.empty() && GetIdentity(m_strTarget, target) &&
+        if (!m_strTarget.empty() && GetIdentity(m_strTarget, target) &&
             GetIdentity(m_strSource, source) && !(target == source)) {
             hooks.skipFolders.push_back(target);
         }
         FileScanner scanner;
         scanner.Scan(options, hooks);
         m_bScanStopped = scanner.WasStopped();
-        if (m_request.keepTree) {
-            absoluteBase = options.baseFolder; // as the scanner made its paths
-        }
 
         jobs.reserve(static_cast<std::size_t>(scanner.GetCount()));
         std::unordered_set<std::string> documentNames;
         for (int index = 0; index < scanner.GetCount(); ++index) {
             const std::string& path = scanner.PathAt(index);
-            const std::size_t slash = path.rfind('/');
-            Job job{path, m_strTarget, DocumentName(path.substr(slash + 1), extension)};
+            PathParts parts = SplitPath(path);
+            Job job{{path, std::move(parts.name)}, m_strTarget, {}};
+            job.name = DocumentName(job.script.name, extension);
             // Keeping the tree: the document goes into the same subfolder of the target as its
             // script has below the searched folder.
-            if (!absoluteBase.empty() && path.compare(0, absoluteBase.size(), absoluteBase) == 0 &&
-                slash + 1 > absoluteBase.size()) {
-                job.folder += job.folder.empty() ? "" : "/";
-                job.folder.append(path, absoluteBase.size(), slash - absoluteBase.size());
+            if (m_request.keepTree && parts.folder.size() > m_strSource.size() &&
+                parts.folder.compare(0, m_strSource.size(), m_strSource) == 0) {
+                const std::size_t below =
+                    m_strSource.size() + (m_strSource.back() == kPathSeparator ? 0 : 1);
+                job.folder = JoinPath(m_strTarget, std::string_view(parts.folder).substr(below));
             }
             documentNames.insert(job.name);
             jobs.push_back(std::move(job));
         }
         for (Job& job : jobs) {
-            job.readAtItsTurn = documentNames.contains(SplitPath(job.source).name);
+            job.readAtItsTurn = documentNames.contains(job.script.name);
         }
         return jobs;
     }
 
     // Only the target folder itself, as a user would create it by hand; an existing one is fine.
     bool CreateTargetFolder() {
-        int error = 0;
-        if (::mkdir(m_strTarget.c_str(), 0777) != 0 && errno != EEXIST) {
-            error = errno;
+        IoResult failure;
+        if (const int created = CreateFolder(m_strTarget); created != 0) {
+            failure = IoResult::Failed(IoStep::CreateFolder, created);
+        } else if (const FolderHandle folder(m_strTarget); !folder.IsOpen()) {
+            failure = IoResult::Failed(IoStep::OpenFolder, folder.Error());
         } else {
-            const FolderHandle folder(m_strTarget);
-            error = folder.Error();
-        }
-        if (error == 0) {
             return true;
         }
         RunProblem problem;
         problem.kind = RunProblem::Kind::TargetFolder;
         problem.path = m_request.targetDir;
-        problem.io = IoResult::Failed(IoStep::CreateFolder, error);
+        problem.io = failure;
         Reported(std::move(problem));
         return false;
+    }
+
+    void ShowProgress(int done, int percentage, std::string elapsed) {
+        RunProgress progress;
+        progress.done = done;
+        progress.count = m_summary.count;
+        progress.percentage = percentage;
+        progress.text = ProgressText(done, m_summary.count, percentage);
+        progress.elapsed = std::move(elapsed);
+        m_frontEnd.ShowProgress(progress);
     }
 
     // No file can be written: each counts as failed, but the reason is said once.
     RunSummary FinishUnwritable() {
         m_summary.failed = m_summary.count;
         m_summary.done = m_summary.count;
-        RunProgress progress;
-        progress.done = progress.count = m_summary.count;
-        progress.percentage = 100;
-        progress.text = fmt::format("{}/{}  100% ", m_summary.count, m_summary.count);
-        progress.elapsed = "0毫秒";
-        m_frontEnd.ShowProgress(progress);
-        return Finish(fmt::format("{}/{}  100% 完成", m_summary.count, m_summary.count));
+        ShowProgress(m_summary.count, 100, ElapsedText(0));
+        return Finish(CompletedText(m_summary.count, m_summary.count, 100));
     }
 
     void Report(const Job& job, const ConvertResult& result) {
@@ -433,7 +290,7 @@ private:
             ++m_summary.failed;
             RunProblem problem;
             problem.kind = RunProblem::Kind::Failed;
-            problem.path = job.source;
+            problem.path = job.script.path;
             problem.targetPath = target;
             problem.io = result.io;
             Reported(std::move(problem));
@@ -442,7 +299,7 @@ private:
         for (const ScriptWarning& warning : result.warnings) {
             RunProblem problem;
             problem.kind = RunProblem::Kind::Warning;
-            problem.path = job.source;
+            problem.path = job.script.path;
             problem.targetPath = target;
             problem.warning = warning;
             Reported(std::move(problem));
@@ -450,20 +307,20 @@ private:
         m_summary.warned += result.warnings.empty() ? 0 : 1;
         // Two sources of the same name overwrite each other in a flat target folder, and the
         // user must hear of it; a check says it as the run would.
-        auto [it, inserted] = m_writtenBy.try_emplace(target, job.source);
+        auto [it, inserted] = m_writtenBy.try_emplace(target, job.script.path);
         if (!inserted) {
             RunProblem problem;
             problem.kind = RunProblem::Kind::Overwritten;
-            problem.path = job.source;
+            problem.path = job.script.path;
             problem.otherPath = it->second;
             problem.targetPath = target;
-            it->second = job.source;
+            it->second = job.script.path;
             Reported(std::move(problem));
-        } else if (m_request.checkOnly && !m_request.targetDir.empty() &&
-                   WouldReplace(job.source, target)) {
+        } else if (m_request.checkOnly && !m_strTarget.empty() &&
+                   WouldReplace(job.script.path, target)) {
             RunProblem problem;
             problem.kind = RunProblem::Kind::WouldReplace;
-            problem.path = job.source;
+            problem.path = job.script.path;
             problem.targetPath = target;
             Reported(std::move(problem));
         }
@@ -472,11 +329,12 @@ private:
     // Whether a run would replace the document `target` that exists already (a script is never
     // replaced by its own document).
     static bool WouldReplace(const std::string& source, const std::string& target) {
-        struct stat existing {};
-        struct stat script {};
-        return ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-               !(::stat(source.c_str(), &script) == 0 &&
-                 FileIdentity::Of(script) == FileIdentity::Of(existing));
+        const PathStatus existing = StatPath(target);
+        if (existing.kind != PathKind::RegularFile) {
+            return false;
+        }
+        const PathStatus script = StatPath(source);
+        return !(script.error == 0 && script.identity == existing.identity);
     }
 
     void Reported(RunProblem problem) {
@@ -484,28 +342,27 @@ private:
         m_summary.problems.push_back(std::move(problem));
     }
 
+    RunSummary Stopped(int next, int percentage) {
+        m_summary.stopped = true;
+        return Finish(StoppedText(next, m_summary.count, percentage));
+    }
+
     RunSummary Finish(std::string status) {
-        m_summary.stopped = status.ends_with("停止");
         status += FailureSuffix(m_summary.failed, m_summary.unreadableFolders);
         m_summary.finalText = std::move(status);
         m_frontEnd.ShowFinished(m_summary);
-        m_control.m_bRunning = false;
-        if (!m_request.checkOnly && m_frontEnd.IsOpenTargetChecked()) {
-            m_frontEnd.OpenFolder(m_strTarget);
-        }
-        if (m_control.m_bExitRequested) {
-            m_frontEnd.CloseAfterRun();
-        }
         return std::move(m_summary);
     }
 
     const RunRequest& m_request;
-    RunControl& m_control;
+    const RunControl& m_control;
     RunFrontEnd& m_frontEnd;
-    // Both folders made absolute, the target without a trailing '/': documents and the scripts
+    const LyricConverter m_converter;
+    // Both folders made absolute once, without a trailing separator: documents and the scripts
     // they may overwrite are then named alike.
-    std::string m_strSource;
-    std::string m_strTarget;
+    const std::string m_strSource;
+    const std::string m_strTarget;
+    std::optional<TargetFolders> m_folders; ///< none in a check
     RunSummary m_summary;
     bool m_bScanStopped = false;
     std::uint32_t m_nStart = 0;
@@ -515,7 +372,8 @@ private:
 
 } // namespace
 
-RunSummary ConvertWorker(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd) {
+RunSummary ConvertWorker(const RunRequest& request, const RunControl& control,
+                         RunFrontEnd& frontEnd) {
     return Run(request, control, frontEnd).Carry();
 }
 

@@ -2,8 +2,10 @@
 
 #include "conversion/FieldUtils.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace tolvren {
 
@@ -154,6 +156,8 @@ std::string_view StepText(IoStep step, Language language) {
         return english ? "replace target" : "替换目标文件";
     case IoStep::CreateFolder:
         return english ? "create folder" : "创建文件夹";
+    case IoStep::OpenFolder:
+        return english ? "open folder" : "打开文件夹";
     case IoStep::ReadFolder:
         return english ? "read folder" : "读取文件夹";
     }
@@ -352,16 +356,89 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
     return {};
 }
 
-std::string DescribeOpenFailure(const std::string& folder, const std::string& why,
+std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language) {
-    if (language == Language::English) {
-        return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
+    using Outcome = OpenFolderResult::Outcome;
+    if (language == Language::Chinese) {
+        return fmt::format("无法打开目标目录：{}", Name(folder, language));
     }
-    return fmt::format("无法打开目标目录：{}", Name(folder, language));
+    std::string why;
+    switch (result.outcome) {
+    case Outcome::Shown:
+        break;
+    case Outcome::NoDisplay:
+        why = "no display";
+        break;
+    case Outcome::CannotStart:
+        why = fmt::format("cannot start {}: {}", result.program, ErrorText(result.error));
+        break;
+    case Outcome::Failed:
+        why = fmt::format("{} failed with exit status {}", result.program, result.error);
+        break;
+    case Outcome::EndedBySignal:
+        why = fmt::format("{} ended by signal {}", result.program, result.error);
+        break;
+    }
+    return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
 }
 
 std::string ScanStatusText(int folders, int files) {
     return fmt::format("正在查找：{} 个文件夹，{} 个文件", folders, files);
+}
+
+std::string ProgressText(int done, int count, int percentage) {
+    return fmt::format("{}/{}  {}% ", done, count, percentage);
+}
+
+std::string ElapsedText(std::int32_t milliseconds) {
+    return fmt::format("{}毫秒", milliseconds);
+}
+
+std::string CompletedText(int done, int count, int percentage) {
+    return fmt::format("{}/{}  {}% 完成", done, count, percentage);
+}
+
+std::string StoppedText(int next, int count, int percentage) {
+    return fmt::format("{}/{}  {}% 停止", next, count, percentage);
+}
+
+std::string CheckedText(int count, int warned) {
+    return fmt::format("{} 个文件已检查，{} 个有警告", count, warned);
+}
+
+std::string FailureSuffix(int failedFiles, int unreadableFolders) {
+    if (failedFiles > 0 && unreadableFolders > 0) {
+        return fmt::format("（{} 个文件失败，{} 个文件夹无法读取）", failedFiles,
+                           unreadableFolders);
+    }
+    if (failedFiles > 0) {
+        return fmt::format("（{} 个文件失败）", failedFiles);
+    }
+    if (unreadableFolders > 0) {
+        return fmt::format("（{} 个文件夹无法读取）", unreadableFolders);
+    }
+    return {};
+}
+
+std::string ProblemCountsText(const RunSummary& summary) {
+    const auto overwritten =
+        std::count_if(summary.problems.begin(), summary.problems.end(),
+                      [](const RunProblem& p) { return p.kind == RunProblem::Kind::Overwritten; });
+    std::vector<std::string> counts;
+    const auto add = [&counts](long long n, std::string_view what) {
+        if (n > 0) {
+            counts.push_back(fmt::format("{} {}", n, what));
+        }
+    };
+    add(summary.failed, "个文件未能转换");
+    add(summary.unreadableFolders, "个文件夹无法读取");
+    add(summary.warned, "个文件有警告");
+    add(summary.skipped, "个文件已跳过");
+    add(overwritten, "个文档被覆盖");
+    if (counts.empty()) {
+        return {};
+    }
+    return fmt::format("{}。详见“详情…”。", fmt::join(counts, "，"));
 }
 
 } // namespace tolvren

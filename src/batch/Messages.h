@@ -1,7 +1,9 @@
 #pragma once
 
 #include "batch/RunState.h"
+#include "files/FileBrowser.h"
 
+#include <cstdint>
 #include <string>
 
 // Every text the engine has for its users, worded once for both front ends: in English for the
@@ -43,11 +45,30 @@ std::string DescribeProblemLine(const RunProblem& problem, Language language);
 std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
                                  Language language);
 
-/// The folder of a run could not be shown in the file browser (`why`, if known).
-std::string DescribeOpenFailure(const std::string& folder, const std::string& why,
+/// The folder of a run could not be shown in the file browser: "FOLDER: cannot open folder: no
+/// display" / "无法打开目标目录：FOLDER".
+std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language);
 
 /// The status while the scan runs: "正在查找：12 个文件夹，340 个文件".
 std::string ScanStatusText(int folders, int files);
+
+/// The status after a file: "3/10  30% " (two blanks after the fraction, one at the end).
+std::string ProgressText(int done, int count, int percentage);
+/// The time since the first file began: "1234毫秒".
+std::string ElapsedText(std::int32_t milliseconds);
+/// The final status of a run that went through: "10/10  100% 完成".
+std::string CompletedText(int done, int count, int percentage);
+/// The final status of a run that was stopped: "4/10  30% 停止", where 4 is the number of the
+/// file that would have come next.
+std::string StoppedText(int next, int count, int percentage);
+/// The final status of a check: "10 个文件已检查，2 个有警告".
+std::string CheckedText(int count, int warned);
+/// What follows a final status when files failed or folders could not be read:
+/// "（1 个文件失败，2 个文件夹无法读取）"; empty when none did.
+std::string FailureSuffix(int failedFiles, int unreadableFolders);
+/// The counts of a run's problems for the window's bar: "1 个文件未能转换，2 个文件有警告。详见
+/// “详情…”。"; empty when there were none.
+std::string ProblemCountsText(const RunSummary& summary);
 
 } // namespace tolvren

@@ -13,13 +13,13 @@
 
 namespace tolvren {
 
-/// What the user asked for, taken when the run starts. The output format and "open the target
-/// folder" are questions the worker asks the front end (RunFrontEnd) instead, at the start and at
-/// the end of the run.
+/// What the user asked for, taken when the run starts. "Open the target folder" and "close the
+/// window" are the front end's to carry out once the run has returned.
 struct RunRequest {
-    std::string sourceDir;  ///< a folder to search, or one file (a run of one)
-    std::string targetDir;  ///< where the documents go; created (one level) when missing
-    std::string author;     ///< UTF-8, written into every document
+    std::string sourceDir; ///< a folder to search, or one file (a run of one)
+    std::string targetDir; ///< where the documents go; created (one level) when missing
+    std::string author;    ///< UTF-8, written into every document
+    OutputFormat format = OutputFormat::Kmc;
     bool keepTree = false;  ///< documents go into the source's relative subfolders
     bool checkOnly = false; ///< read every script and report, write nothing (targetDir optional)
     InputEncoding encoding;
@@ -48,18 +48,27 @@ struct RequestCheck {
 /// without control characters, which would start lines of their own in the documents.
 RequestCheck ValidateRequest(const RunRequest& request);
 
-/// How a front end asks a running worker to end. The worker tests both before every folder of the
-/// scan and before every file, and finishes the file it has begun.
-struct RunControl {
-    std::atomic<bool> m_bRunning{false};       ///< cleared to ask the worker to stop
-    std::atomic<bool> m_bExitRequested{false}; ///< set when the user asked to close the window
-
-    bool StopRequested() const { return !m_bRunning.load() || m_bExitRequested.load(); }
-    /// Marks the run as running, before the worker starts.
-    void Start() {
-        m_bExitRequested = false;
-        m_bRunning = true;
+/// How a front end asks a running worker to end. The worker tests it before every folder of the
+/// scan and before every file, and finishes the file it has begun. Lock-free: a signal handler
+/// may ask.
+class RunControl {
+public:
+    /// Stop after the current file (the Stop button, a first Ctrl-C).
+    void RequestStop() noexcept { m_bStopRequested.store(true); }
+    /// Stop after the current file, and the window closes once the run has ended.
+    void RequestExit() noexcept { m_bExitRequested.store(true); }
+    /// Neither asked, before a run starts.
+    void Reset() noexcept {
+        m_bStopRequested.store(false);
+        m_bExitRequested.store(false);
     }
+
+    bool StopRequested() const noexcept { return m_bStopRequested.load() || ExitRequested(); }
+    bool ExitRequested() const noexcept { return m_bExitRequested.load(); }
+
+private:
+    std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bExitRequested{false};
 };
 
 /// Something the run wants its user to know, in the order of the run.
@@ -88,9 +97,10 @@ struct RunSummary {
     int done = 0;   ///< files dealt with, converted or failed
     int failed = 0; ///< files not converted
     int unreadableFolders = 0;
-    int warned = 0;  ///< files converted with warnings
-    int skipped = 0; ///< FIFOs, sockets and devices named like scripts
-    bool stopped = false;
+    int warned = 0;        ///< files converted with warnings
+    int skipped = 0;       ///< FIFOs, sockets and devices named like scripts
+    bool stopped = false;  ///< ended by a stop or exit request before its last file
+    std::string target;    ///< the target folder made absolute: what "open" shows
     std::string finalText; ///< the status the bar shows at the end
     std::vector<RunProblem> problems;
 };
@@ -104,14 +114,11 @@ struct RunProgress {
     std::string elapsed;
 };
 
-/// What the worker asks of the window (or terminal) that shows a run, and what it hands to it.
-/// Called on the worker's thread, in the order of the run; nothing here may wait for a user.
+/// What the window (or terminal) that shows a run is shown. Called on the worker's thread, in
+/// the order of the run; nothing here may wait for a user.
 class RunFrontEnd {
 public:
     virtual ~RunFrontEnd() = default;
-
-    virtual OutputFormat AskFormat() = 0;   ///< once, at the start of a run
-    virtual bool IsOpenTargetChecked() = 0; ///< once, at the end of a run
 
     /// During the scan, after each folder: folders searched and files found so far.
     virtual void ShowScan(int /*folders*/, int /*files*/) {}
@@ -119,20 +126,8 @@ public:
     virtual void ShowProgress(const RunProgress& progress) = 0;
     /// A failed file, a warning, an overwritten document; the run goes on.
     virtual void ReportProblem(const RunProblem& problem) = 0;
-    /// The run has ended: `summary.finalText` is the last status; Start may come back.
+    /// The run has ended: `summary.finalText` is the last status.
     virtual void ShowFinished(const RunSummary& summary) = 0;
-    /// Shows `folder` (absolute) in the desktop's file browser.
-    virtual void OpenFolder(const std::string& folder);
-    /// The user asked to exit during the run and the run has ended: close the window now.
-    virtual void CloseAfterRun() {}
 };
-
-/// Runs the desktop's file browser on `folder` (as one argument, no shell, its output nowhere)
-/// and waits up to a few seconds to hear whether it failed. Returns "" when it started, else why
-/// not ("no display", "xdg-open failed").
-std::string OpenInFileBrowser(const std::string& folder);
-
-/// Carries out one run on the calling thread, converting on every core, and says what it did.
-RunSummary ConvertWorker(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd);
 
 } // namespace tolvren

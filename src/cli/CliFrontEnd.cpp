@@ -74,12 +74,12 @@ void CliFrontEnd::ShowFinished(const RunSummary& summary) {
     std::fflush(m_out);
 }
 
-void CliFrontEnd::OpenFolder(const std::string& folder) {
-    const std::string why = OpenInFileBrowser(folder);
-    if (!why.empty()) {
-        m_bOpenFailed = true;
-        PrintLine(m_err, m_locale, DescribeOpenFailure(folder, why, Language::English), folder);
+bool CliFrontEnd::OpenFolder(const std::string& folder) {
+    const OpenFolderResult opened = OpenInFileBrowser(folder);
+    if (!opened.ok()) {
+        PrintLine(m_err, m_locale, DescribeOpenFailure(folder, opened, Language::English), folder);
     }
+    return opened.ok();
 }
 
 } // namespace tolvren

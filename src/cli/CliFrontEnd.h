@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/RunState.h"
+#include "cli/LocaleText.h"
 
 #include <chrono>
 #include <cstdio>
@@ -19,8 +20,6 @@ void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view lin
 class CliFrontEnd : public RunFrontEnd {
 public:
     struct Options {
-        OutputFormat format = OutputFormat::Kmc;
-        bool openTarget = false;
         bool quiet = false;        ///< failures only
         bool warnings = true;      ///< print warnings (unless quiet)
         bool progressLine = false; ///< redraw a progress line (stderr is a terminal)
@@ -28,16 +27,14 @@ public:
 
     CliFrontEnd(Options options, const LocaleText& locale, std::FILE* out, std::FILE* err);
 
-    OutputFormat AskFormat() override { return m_options.format; }
-    bool IsOpenTargetChecked() override { return m_options.openTarget; }
     void ShowScan(int folders, int files) override;
     void ShowProgress(const RunProgress& progress) override;
     void ReportProblem(const RunProblem& problem) override;
     void ShowFinished(const RunSummary& summary) override;
-    void OpenFolder(const std::string& folder) override;
 
-    /// Whether the target folder was asked for and could not be shown.
-    bool OpenFailed() const { return m_bOpenFailed; }
+    /// Shows `folder` in the file browser once the run has ended; says why not and returns false
+    /// when it cannot.
+    bool OpenFolder(const std::string& folder);
 
 private:
     void DrawProgressLine(const std::string& text);
@@ -48,7 +45,6 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_bLineShown = false;
-    bool m_bOpenFailed = false;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 

@@ -1,8 +1,10 @@
 // tolvren-cli: converts one KSC script or every script under a folder into documents.
 
+#include "batch/ConvertWorker.h"
 #include "batch/Messages.h"
 #include "batch/RunState.h"
 #include "cli/CliFrontEnd.h"
+#include "files/AtomicFileWriter.h"
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
@@ -31,7 +33,7 @@ extern "C" void OnStopSignal(int signal) {
         _exit(ExitSignal + signal);
     }
     if (g_pControl != nullptr) {
-        g_pControl->m_bRunning.store(false);
+        g_pControl->RequestStop();
     }
 }
 
@@ -189,24 +191,24 @@ int main(int argc, char** argv) {
                           locale, aboutTarget ? request.targetDir : request.sourceDir);
     }
 
+    request.format = *outputFormat;
     tolvren::CliFrontEnd::Options options;
-    options.format = *outputFormat;
-    options.openTarget = open;
     options.quiet = quiet;
     options.warnings = !noWarnings;
     options.progressLine = !quiet && isatty(STDERR_FILENO) == 1;
     tolvren::CliFrontEnd frontEnd(options, locale, stdout, stderr);
 
     tolvren::RunControl control;
-    control.Start();
     g_pControl = &control;
     InstallStopSignals();
     const tolvren::RunSummary summary = tolvren::ConvertWorker(request, control, frontEnd);
+    // The target is shown however the run ended, also when nothing was found.
+    const bool shown = !open || check || frontEnd.OpenFolder(summary.target);
 
     int status = ExitOk;
     if (summary.stopped && g_nFirstSignal != 0) {
         status = ExitSignal + g_nFirstSignal;
-    } else if (summary.failed > 0 || summary.unreadableFolders > 0 || frontEnd.OpenFailed() ||
+    } else if (summary.failed > 0 || summary.unreadableFolders > 0 || !shown ||
                (check && !summary.problems.empty())) {
         status = ExitFailures;
     }

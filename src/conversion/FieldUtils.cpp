@@ -119,6 +119,10 @@ std::size_t ControlCharacterAt(std::string_view text, std::size_t i) {
     return c1 ? 2 : 0;
 }
 
+void UndoubleApostrophes(std::string& text) {
+    ReplaceAll(text, "'", "''");
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),

@@ -12,6 +12,8 @@
 namespace tolvren {
 
 /// The current delimiter of GetFieldRange and CountDelimiters; GetField sets it on every call.
+/// GetFieldRange and CountDelimiters are kept as the system has always had them; the converter
+/// itself reads its statements with GetField alone.
 /// Starts as '|'. One per thread, so two threads converting at once never disturb each other.
 extern thread_local char g_fieldDelimiter;
 
@@ -36,6 +38,10 @@ std::ptrdiff_t ReplaceAll(std::string& text, std::string_view replacement, std::
 /// or DEL, 2 for a C1 control in its UTF-8 form (C2 80 to C2 9F, which a UTF-8 terminal obeys
 /// wherever it stands); 0 for anything else.
 std::size_t ControlCharacterAt(std::string_view text, std::size_t i);
+
+/// Undoes the apostrophes a KSC text doubles inside its quotes: every "''" becomes "'" (ReplaceAll
+/// with the replacement first), left to right, so "''''" gives "''".
+void UndoubleApostrophes(std::string& text);
 
 /// `text` with the ASCII letters in lower case; every other byte as it is.
 std::string LowerAscii(std::string_view text);

@@ -100,7 +100,7 @@ public:
         m_line.units.clear();
         m_text.assign(statement.text);
         if (m_text.find('\'') != std::string::npos) {
-            ReplaceAll(m_text, "'", "''");
+            UndoubleApostrophes(m_text);
         }
         SplitUnits(m_text, m_units);
         m_line.text.clear();
@@ -178,6 +178,8 @@ void AppendNumber(std::string& out, std::int64_t value, int width) {
 void AppendLrcTime(std::string& out, std::int64_t ms) {
     const std::int64_t cs = Centiseconds(ms);
     const std::int64_t minutes = cs / 6000;
+    // Two digits hold the minutes of any song; a time past 99 minutes (a script's typo, or a
+    // whole concert) writes its minutes whole rather than wrapping them back to the start.
     if (minutes >= 100) {
         AppendNumber(out, minutes, 2);
     }

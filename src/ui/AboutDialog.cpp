@@ -27,7 +27,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     notice->setGeometry(du.Rect(36, 27, 119, 8));
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setGeometry(du.Rect(182, 7, 50, 14));
     ok->setDefault(true);
     ok->setFocus();

@@ -1,29 +1,29 @@
 #pragma once
 
-// The ids of the main window's controls, as their object names carry them. The dialog and its
-// tests both find controls through these.
+// The names of the main window's controls, which the dialog gives them as object names and its
+// tests find them by. Each says what the control is; the number beside it is the control's id in
+// the window's resource template, which the Windows dialog uses (ui/win32/Resource.h).
 
 namespace tolvren::ids {
 
-inline constexpr const char* kSourceEdit = "1001";
-inline constexpr const char* kTargetEdit = "1002";
-inline constexpr const char* kBrowseSource = "1003";
-inline constexpr const char* kBrowseTarget = "1004";
-inline constexpr const char* kStart = "1005";
-inline constexpr const char* kAuthorEdit = "1006";
-inline constexpr const char* kKmcRadio = "1007";
-inline constexpr const char* kXmlRadio = "1008";
-inline constexpr const char* kStop = "1009";
-inline constexpr const char* kProgress = "1010";
-inline constexpr const char* kElapsed = "1011";
-inline constexpr const char* kOpenTargetCheck = "1013";
-inline constexpr const char* kIcon = "1014";
-inline constexpr const char* kExit = "2";
-// Controls the first layout did not have.
-inline constexpr const char* kLrcRadio = "1015";
-inline constexpr const char* kAssRadio = "1016";
-inline constexpr const char* kEncodingCombo = "1017";
-inline constexpr const char* kDetails = "1018";
+inline constexpr const char* kSourceEdit = "sourceEdit";           // 1001
+inline constexpr const char* kTargetEdit = "targetEdit";           // 1002
+inline constexpr const char* kBrowseSource = "browseSourceButton"; // 1003
+inline constexpr const char* kBrowseTarget = "browseTargetButton"; // 1004
+inline constexpr const char* kStart = "startButton";               // 1005
+inline constexpr const char* kAuthorEdit = "authorEdit";           // 1006
+inline constexpr const char* kKmcRadio = "kmcRadio";               // 1007
+inline constexpr const char* kXmlRadio = "xmlRadio";               // 1008
+inline constexpr const char* kStop = "stopButton";                 // 1009
+inline constexpr const char* kProgress = "progressBar";            // 1010
+inline constexpr const char* kElapsed = "elapsedLabel";            // 1011
+inline constexpr const char* kOpenTargetCheck = "openTargetCheck"; // 1013
+inline constexpr const char* kIcon = "iconLabel";                  // 1014
+inline constexpr const char* kExit = "exitButton";                 // 2
+inline constexpr const char* kLrcRadio = "lrcRadio";               // 1015
+inline constexpr const char* kAssRadio = "assRadio";               // 1016
+inline constexpr const char* kEncodingCombo = "encodingCombo";     // 1017
+inline constexpr const char* kDetails = "detailsButton";           // 1018
 
 /// The About action in the window's context menu (and on F1).
 inline constexpr const char* kAboutAction = "aboutAction";

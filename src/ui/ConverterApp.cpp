@@ -1,5 +1,6 @@
 #include "ui/ConverterApp.h"
 
+#include "batch/ConvertWorker.h"
 #include "batch/Messages.h"
 #include "ui/CommandLineInfo.h"
 #include "ui/ConverterDialog.h"

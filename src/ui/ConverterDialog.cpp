@@ -84,7 +84,8 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     : QDialog(parent), m_folderOpener([](const QString& folder) {
           return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
       }),
-      m_runFunction(std::move(runFunction)) {
+      // Called on the worker's thread: the queued connection brings it to this one.
+      m_monitor(std::move(runFunction), [this] { emit WorkerReturned(); }) {
     setWindowTitle(QStringLiteral("Tolvren 批量转换器"));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -109,19 +110,7 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     m_btnDetails->setEnabled(false);
 }
 
-ConverterDialog::~ConverterDialog() {
-    {
-        std::lock_guard lock(m_snapshotMutex);
-        m_bTearingDown = true;
-    }
-    // The worker finishes the file it is converting, finds the flags and returns; it never waits
-    // for this thread, so the join ends.
-    m_control.m_bRunning = false;
-    m_control.m_bExitRequested = true;
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
-}
+ConverterDialog::~ConverterDialog() = default; // the monitor ends a run that is still going
 
 void ConverterDialog::CreateControls() {
     const DialogUnits du(font());
@@ -218,21 +207,13 @@ void ConverterDialog::CreateControls() {
 
     m_editSource->installEventFilter(this);
 
-    // The worker asks for these once per run, from its own thread: the format at the start, "open
-    // the target folder" at the end.
+    // The format is read from the group when a run starts.
     m_formatGroup = new QButtonGroup(this);
     for (const auto& [control, format] :
          {std::pair{m_radioKmc, OutputFormat::Kmc}, std::pair{m_radioXml, OutputFormat::Xml},
           std::pair{radioLrc, OutputFormat::Lrc}, std::pair{radioAss, OutputFormat::Ass}}) {
         m_formatGroup->addButton(control, static_cast<int>(format));
     }
-    connect(m_formatGroup, &QButtonGroup::idToggled, this, [this](int format, bool checked) {
-        if (checked) {
-            m_format = static_cast<OutputFormat>(format);
-        }
-    });
-    connect(m_checkOpenTarget, &QCheckBox::toggled, this,
-            [this](bool checked) { m_bOpenTarget = checked; });
 
     // From the worker's thread, delivered on this one.
     connect(this, &ConverterDialog::WorkerReturned, this, &ConverterDialog::OnRunFinished,
@@ -252,18 +233,16 @@ void SetTextIfChanged(Control* control, const QString& text) {
 
 } // namespace
 
-void ConverterDialog::UpdateData(bool saveAndValidate) {
-    if (saveAndValidate) {
+void ConverterDialog::UpdateData(Exchange direction) {
+    if (direction == Exchange::FromControls) {
         m_strSourceDir = m_editSource->text();
         m_strTargetDir = m_editTarget->text();
-        m_strElapsed = m_staticElapsed->text();
         m_strAuthor = m_editAuthor->text();
     } else {
         // Only what differs is written: the refresh after every file then costs nothing for
         // boxes nobody touched, while anything typed into them during a run is still replaced.
         SetTextIfChanged(m_editSource, m_strSourceDir);
         SetTextIfChanged(m_editTarget, m_strTargetDir);
-        SetTextIfChanged(m_staticElapsed, m_strElapsed);
         SetTextIfChanged(m_editAuthor, m_strAuthor);
     }
 }
@@ -281,30 +260,31 @@ void ConverterDialog::OnBrowseTarget() {
         return;
     }
     // What the user typed into the other boxes is kept: the refresh below writes every field.
-    UpdateData(true);
+    UpdateData(Exchange::FromControls);
     m_strTargetDir = folder;
-    UpdateData(false);
+    UpdateData(Exchange::ToControls);
 }
 
 void ConverterDialog::ApplySourceFolder(const QString& folder) {
-    UpdateData(true);
+    UpdateData(Exchange::FromControls);
     m_strSourceDir = folder;
     if (!m_strSourceDir.endsWith(QLatin1Char('/'))) {
         m_strSourceDir += QLatin1Char('/');
     }
     // The proposal: a "kmc" folder inside the source, replacing any target chosen before.
     m_strTargetDir = m_strSourceDir + QStringLiteral("kmc");
-    UpdateData(false);
+    UpdateData(Exchange::ToControls);
 }
 
 void ConverterDialog::OnStart() {
     if (IsRunActive()) {
         return;
     }
-    UpdateData(true);
-    m_request.sourceDir = ToPath(ExpandHome(m_strSourceDir));
-    m_request.targetDir = ToPath(ExpandHome(m_strTargetDir));
-    m_request.author = m_strAuthor.toStdString();
+    UpdateData(Exchange::FromControls);
+    RunRequest request;
+    request.sourceDir = ToPath(ExpandHome(m_strSourceDir));
+    request.targetDir = ToPath(ExpandHome(m_strTargetDir));
+    request.author = m_strAuthor.toStdString();
     const std::optional<InputEncoding> encoding =
         InputEncoding::FromName(m_comboEncoding->currentData().toString().toStdString());
     if (!encoding) {
@@ -313,47 +293,31 @@ void ConverterDialog::OnStart() {
             QStringLiteral("无法使用编码 %1").arg(m_comboEncoding->currentText()));
         return;
     }
-    m_request.encoding = *encoding;
-    if (const RequestCheck check = ValidateRequest(m_request); !check.ok()) {
+    request.encoding = *encoding;
+    if (const RequestCheck check = ValidateRequest(request); !check.ok()) {
         // Nothing starts; the bar says what is missing.
         m_progress->SetWindowText(
-            FromText(DescribeRequestError(check, m_request, Language::Chinese)));
+            FromText(DescribeRequestError(check, request, Language::Chinese)));
         return;
     }
-    m_control.Start();
-    {
-        std::lock_guard lock(m_snapshotMutex);
-        m_snapshot = {};
+    request.format = static_cast<OutputFormat>(m_formatGroup->checkedId());
+    if (!m_monitor.Start(request)) {
+        return; // no thread: the buttons stay as they are
     }
     m_btnStart->setEnabled(false);
     m_btnStop->setEnabled(true);
     m_btnDetails->setEnabled(false);
     m_progress->setToolTip({});
-    try {
-        m_worker = std::thread([this] {
-            m_summary = m_runFunction(m_request, m_control, *this);
-            std::lock_guard lock(m_snapshotMutex);
-            if (!m_bTearingDown) {
-                emit WorkerReturned();
-            }
-        });
-    } catch (const std::system_error&) {
-        // Without a thread nobody would ever give the buttons back.
-        m_control.m_bRunning = false;
-        m_btnStart->setEnabled(true);
-        m_btnStop->setEnabled(false);
-        return;
-    }
     m_refreshTimer.start();
 }
 
 void ConverterDialog::OnStop() {
-    m_control.m_bRunning = false;
+    m_monitor.RequestStop();
 }
 
 void ConverterDialog::OnCancel() {
-    m_control.m_bExitRequested = true;
-    if (m_btnStart->isEnabled()) {
+    m_monitor.RequestExit();
+    if (!IsRunActive()) {
         QDialog::reject();
     }
 }
@@ -377,77 +341,43 @@ void ConverterDialog::OnDetails() {
 }
 
 void ConverterDialog::ShowSnapshot() {
-    Snapshot snapshot;
-    {
-        std::lock_guard lock(m_snapshotMutex);
-        if (!m_snapshot.changed) {
-            return;
-        }
-        snapshot = m_snapshot;
-        m_snapshot.changed = false;
-        m_snapshot.positionChanged = false;
+    const std::optional<RunMonitor::Snapshot> snapshot = m_monitor.TakeSnapshot();
+    if (!snapshot) {
+        return;
     }
-    if (snapshot.positionChanged) {
-        m_progress->SetPos(snapshot.position);
+    if (snapshot->positionChanged) {
+        m_progress->SetPos(snapshot->position);
     }
-    m_progress->SetWindowText(FromText(snapshot.text));
-    if (!snapshot.elapsed.empty()) {
-        m_strElapsed = FromText(snapshot.elapsed);
+    m_progress->SetWindowText(FromText(snapshot->text));
+    // The elapsed text keeps its last value until the first file of a run is done.
+    if (!snapshot->elapsed.empty()) {
+        m_staticElapsed->setText(FromText(snapshot->elapsed));
     }
-    // Every refresh writes all fields, so text typed into the boxes during a run is replaced.
-    UpdateData(false);
+    // Every refresh writes the fields back, so text typed into the boxes during a run is
+    // replaced.
+    UpdateData(Exchange::ToControls);
 }
 
 void ConverterDialog::OnRunFinished() {
-    // The worker has returned; joining makes everything it wrote ours.
-    m_worker.join();
+    m_summary = m_monitor.Finish();
     m_refreshTimer.stop();
     ShowSnapshot();
-    m_progress->setToolTip(ProblemSummary());
+    m_progress->setToolTip(FromText(ProblemCountsText(m_summary)));
     m_btnDetails->setEnabled(!m_summary.problems.empty());
     m_btnStart->setEnabled(true);
     m_btnStop->setEnabled(false);
-    std::string folder;
-    {
-        std::lock_guard lock(m_snapshotMutex);
-        folder.swap(m_snapshot.folderToOpen);
-    }
-    if (!folder.empty() && !m_folderOpener(FromPath(folder))) {
-        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                    FromText(DescribeOpenFailure(folder, {}, Language::Chinese)),
-                                    QMessageBox::Ok, this);
+    // Read now, as the run ends: the box may have been ticked or cleared meanwhile.
+    if (m_checkOpenTarget->isChecked() && !m_folderOpener(FromPath(m_summary.target))) {
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, windowTitle(),
+                            FromText(DescribeOpenFailure(m_summary.target, {}, Language::Chinese)),
+                            QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }
-    if (m_control.m_bExitRequested) {
+    if (m_monitor.ExitRequested()) {
         QDialog::reject();
     }
-}
-
-QString ConverterDialog::ProblemSummary() const {
-    const auto overwritten = std::count_if(
-        m_summary.problems.begin(), m_summary.problems.end(),
-        [](const RunProblem& problem) { return problem.kind == RunProblem::Kind::Overwritten; });
-    QStringList counts;
-    if (m_summary.failed > 0) {
-        counts << QStringLiteral("%1 个文件未能转换").arg(m_summary.failed);
-    }
-    if (m_summary.unreadableFolders > 0) {
-        counts << QStringLiteral("%1 个文件夹无法读取").arg(m_summary.unreadableFolders);
-    }
-    if (m_summary.warned > 0) {
-        counts << QStringLiteral("%1 个文件有警告").arg(m_summary.warned);
-    }
-    if (m_summary.skipped > 0) {
-        counts << QStringLiteral("%1 个文件已跳过").arg(m_summary.skipped);
-    }
-    if (overwritten > 0) {
-        counts << QStringLiteral("%1 个文档被覆盖").arg(overwritten);
-    }
-    if (counts.isEmpty()) {
-        return {};
-    }
-    return counts.join(QStringLiteral("，")) + QStringLiteral("。详见“详情…”。");
 }
 
 bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -482,45 +412,6 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
     default:
         return false;
     }
-}
-
-OutputFormat ConverterDialog::AskFormat() {
-    return m_format;
-}
-
-bool ConverterDialog::IsOpenTargetChecked() {
-    return m_bOpenTarget;
-}
-
-void ConverterDialog::ShowScan(int folders, int files) {
-    std::lock_guard lock(m_snapshotMutex);
-    m_snapshot.text = ScanStatusText(folders, files);
-    m_snapshot.changed = true;
-}
-
-void ConverterDialog::ShowProgress(const RunProgress& progress) {
-    std::lock_guard lock(m_snapshotMutex);
-    m_snapshot.position = progress.percentage;
-    m_snapshot.positionChanged = true;
-    m_snapshot.text = progress.text;
-    m_snapshot.elapsed = progress.elapsed;
-    m_snapshot.changed = true;
-}
-
-void ConverterDialog::ReportProblem(const RunProblem& /*problem*/) {
-    // The run's problems are read from its summary once the worker has returned.
-}
-
-void ConverterDialog::ShowFinished(const RunSummary& summary) {
-    std::lock_guard lock(m_snapshotMutex);
-    m_snapshot.text = summary.finalText;
-    m_snapshot.changed = true;
-}
-
-void ConverterDialog::OpenFolder(const std::string& folder) {
-    // Shown by the window's thread once the run has ended.
-    std::lock_guard lock(m_snapshotMutex);
-    m_snapshot.folderToOpen = folder;
 }
 
 } // namespace tolvren

@@ -1,15 +1,12 @@
 #pragma once
 
-#include "batch/RunState.h"
+#include "batch/RunMonitor.h"
 #include "ui/FolderPicker.h"
 
 #include <QDialog>
 #include <QString>
 #include <QTimer>
-#include <atomic>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 class QButtonGroup;
 class QCheckBox;
@@ -26,17 +23,15 @@ class TextProgressCtrl;
 /// The main window: source and target folders, author, output format, the scripts' encoding, and
 /// a run of the batch worker on a thread of its own with its progress and its problems.
 ///
-/// The worker never waits for the window: it publishes its progress into a snapshot under the
-/// window's lock, and a timer on the window's thread shows the newest state once a frame. Its two
-/// questions (the format at the start, "open the target folder" at the end) are answered from
-/// atomics the controls keep up to date. When the worker returns, a queued signal brings the
-/// window to join the thread and show the final state exactly.
-class ConverterDialog : public QDialog, public RunFrontEnd {
+/// The window shows a run through a RunMonitor: a timer on the window's thread shows the newest
+/// state once a frame, and when the worker returns a queued signal brings the window to take the
+/// run's summary and show the final state exactly. "Open the target folder" and "close the window"
+/// are carried out then, read from the check box and the exit request at that moment.
+class ConverterDialog : public QDialog {
     Q_OBJECT
 
 public:
-    /// What carries out one run: ConvertWorker in the program; tests may pass their own.
-    using RunFunction = std::function<RunSummary(const RunRequest&, RunControl&, RunFrontEnd&)>;
+    using RunFunction = RunMonitor::RunFunction;
 
     explicit ConverterDialog(RunFunction runFunction, QWidget* parent = nullptr);
     /// Asks a running worker to stop after its current file and waits for it.
@@ -53,7 +48,7 @@ public:
     void SetFolderOpener(FolderOpener opener) { m_folderOpener = std::move(opener); }
 
     /// Whether a worker thread exists (from Start until it has returned and been joined).
-    bool IsRunActive() const { return m_worker.joinable(); }
+    bool IsRunActive() const { return m_monitor.IsActive(); }
 
     /// Takes `folder` as the source as browsing to it does: the target becomes its kmc subfolder.
     void SetSourceFolder(const QString& folder) { ApplySourceFolder(folder); }
@@ -72,17 +67,12 @@ public:
     /// "详情…": the list of the last run's problems, in a window of its own.
     void OnDetails();
 
-    /// true: control texts to the four fields; false: the four fields to their controls.
-    void UpdateData(bool saveAndValidate);
-
-    // RunFrontEnd: called on the worker's thread; none of them waits for the window.
-    OutputFormat AskFormat() override;
-    bool IsOpenTargetChecked() override;
-    void ShowScan(int folders, int files) override;
-    void ShowProgress(const RunProgress& progress) override;
-    void ReportProblem(const RunProblem& problem) override;
-    void ShowFinished(const RunSummary& summary) override;
-    void OpenFolder(const std::string& folder) override;
+    /// Which way the folder and author texts go between the boxes and the fields.
+    enum class Exchange {
+        FromControls, ///< the boxes' texts into the fields
+        ToControls,   ///< the fields into the boxes
+    };
+    void UpdateData(Exchange direction);
 
 signals:
     /// Emitted by the worker's thread when the run function has returned.
@@ -93,25 +83,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    /// What the worker has published and the window has not shown yet.
-    struct Snapshot {
-        bool changed = false;
-        bool positionChanged = false;
-        int position = 0;
-        std::string text;
-        std::string elapsed;
-        std::string folderToOpen;
-    };
-
     void CreateControls();
     void ApplySourceFolder(const QString& folder);
     void ShowSnapshot();
     void OnRunFinished();
-    QString ProblemSummary() const;
 
     QString m_strSourceDir;
     QString m_strTargetDir;
-    QString m_strElapsed;
     QString m_strAuthor;
 
     TextProgressCtrl* m_progress = nullptr;
@@ -132,20 +110,9 @@ private:
     FolderPickerFunction m_folderPicker = &FolderPicker;
     FolderOpener m_folderOpener;
 
-    RunFunction m_runFunction;
-    RunRequest m_request;
-    RunControl m_control;
-    RunSummary m_summary; ///< written by the worker's thread, read after it is joined
-    std::thread m_worker;
-
-    // The controls' answers to the worker's questions, kept up to date by the controls.
-    std::atomic<OutputFormat> m_format{OutputFormat::Kmc};
-    std::atomic<bool> m_bOpenTarget{false};
-
-    std::mutex m_snapshotMutex;
-    Snapshot m_snapshot;
-    bool m_bTearingDown = false; ///< under m_snapshotMutex: no signal to a window going away
-    QTimer m_refreshTimer;       ///< shows the snapshot once a frame during a run
+    RunMonitor m_monitor;
+    RunSummary m_summary;  ///< the last run's, once it has ended
+    QTimer m_refreshTimer; ///< shows the newest state once a frame during a run
 };
 
 } // namespace tolvren

@@ -20,14 +20,13 @@ using ::testing::IsEmpty;
 TEST(ConvertWorker, ShowsEachFileInOrderThenTheEnd) {
     WorkerRun w;
     w.AddSongs(3);
-    w.frontEnd.openTarget = true;
     w.Start();
     EXPECT_THAT(w.frontEnd.calls,
-                ElementsAre("format?", "scan", "progress 1/3  33% @33", "progress 2/3  66% @66",
-                            "progress 3/3  100% @100", "finished 3/3  100% 完成", "open?",
-                            "open " + w.request.targetDir));
+                ElementsAre("scan", "progress 1/3  33% @33", "progress 2/3  66% @66",
+                            "progress 3/3  100% @100", "finished 3/3  100% 完成"));
     EXPECT_THAT(w.Documents(), ElementsAre("1000.kmc", "1001.kmc", "1002.kmc"));
-    EXPECT_FALSE(w.control.m_bRunning);
+    EXPECT_FALSE(w.summary.stopped);
+    EXPECT_EQ(w.summary.target, w.request.targetDir); // what a front end shows when asked
 }
 
 TEST(ConvertWorker, PercentagesAreTheQuotientTimesAHundredTruncated) {
@@ -49,39 +48,35 @@ TEST(ConvertWorker, StopAndExitEndTheRunAfterTheCurrentFileLeavingOnlyItsDocumen
         WorkerRun w;
         w.AddSongs(10);
         w.On("progress 3/10  30% @30", [&] {
-            (how == Interruption::Stop ? w.control.m_bRunning : w.control.m_bExitRequested) =
-                how == Interruption::Exit;
+            how == Interruption::Stop ? w.control.RequestStop() : w.control.RequestExit();
         });
         w.Start();
         EXPECT_EQ(w.frontEnd.Texts().back(), "4/10  30% 停止");
         EXPECT_TRUE(w.summary.stopped);
         EXPECT_THAT(w.Documents(), ElementsAre("1000.kmc", "1001.kmc", "1002.kmc"));
         EXPECT_THAT(w.Leftovers(), IsEmpty());
-        EXPECT_EQ(w.frontEnd.calls.back(), how == Interruption::Exit ? "close" : "open?");
     }
     WorkerRun last; // a stop during the last file comes too late
     last.AddSongs(10);
-    last.On("progress 10/10  100% @100", [&] { last.control.m_bRunning = false; });
+    last.On("progress 10/10  100% @100", [&] { last.control.RequestStop(); });
     last.Start();
     EXPECT_EQ(last.frontEnd.Texts().back(), "10/10  100% 完成");
 }
 
 TEST(ConvertWorker, StopDuringTheScanWritesNothing) {
     WorkerRun w;
-    w.AddSongs(10);
-    w.On("format?", [&] { w.control.m_bRunning = false; });
+    w.Songs({"pop/a.ksc", "rock/b.ksc"}); // the stop comes after the first folder, src/
+    w.On("scan", [&] { w.control.RequestStop(); });
     w.Start();
     EXPECT_EQ(w.frontEnd.Texts().back(), "0/0  0% 停止");
     EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
 }
 
-TEST(ConvertWorker, NothingFoundCreatesNoTargetButStillOpensIt) {
+TEST(ConvertWorker, NothingFoundCreatesNoTarget) {
     WorkerRun w;
     w.tree.Write("src/readme.txt", "no scripts here");
-    w.frontEnd.openTarget = true;
     w.Start();
-    EXPECT_THAT(w.frontEnd.calls, ElementsAre("format?", "scan", "finished 0/0  0% 完成", "open?",
-                                              "open " + w.request.targetDir));
+    EXPECT_THAT(w.frontEnd.calls, ElementsAre("scan", "finished 0/0  0% 完成"));
     EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
 }
 
@@ -101,7 +96,7 @@ TEST(ConvertWorker, DocumentNamesDropTheLastThreeBytesOfTheName) {
           Case{"Song.ksc", OutputFormat::Ass, "Song.ass"}}) {
         WorkerRun w;
         w.tree.Write("src/" + c.source, kSong);
-        w.frontEnd.format = c.format;
+        w.request.format = c.format;
         w.request.targetDir += "/"; // a target ending in a separator works the same
         w.Start();
         EXPECT_TRUE(TestTree::Exists(w.tree.Path("out/" + c.target))) << c.source;
@@ -165,10 +160,9 @@ TEST(ConvertWorker, FailuresAndWarningsAreReportedInOrderAndTheRunGoesOn) {
     w.tree.MakeFolder("out/a.kmc");
     w.Start();
     EXPECT_THAT(w.frontEnd.calls,
-                ElementsAre("format?", "scan", "failed " + w.tree.Path("src/a.ksc"),
-                            "progress 1/3  33% @33", "warning " + w.tree.Path("src/b.ksc"),
-                            "progress 2/3  66% @66", "progress 3/3  100% @100",
-                            "finished 3/3  100% 完成（1 个文件失败）", "open?"));
+                ElementsAre("scan", "failed " + w.tree.Path("src/a.ksc"), "progress 1/3  33% @33",
+                            "warning " + w.tree.Path("src/b.ksc"), "progress 2/3  66% @66",
+                            "progress 3/3  100% @100", "finished 3/3  100% 完成（1 个文件失败）"));
     EXPECT_EQ(w.summary.failed, 1);
     EXPECT_EQ(w.summary.warned, 1);
 }
@@ -181,10 +175,9 @@ TEST(ConvertWorker, ALinkThatLeadsNowhereFailsAndAFifoIsNamedAndSkipped) {
     ::mkfifo(w.tree.Path("src/c.ksc").c_str(), 0644);
     w.Start();
     EXPECT_THAT(w.frontEnd.calls,
-                ElementsAre("format?", "scan", "not a file " + w.tree.Path("src/c.ksc"),
+                ElementsAre("scan", "not a file " + w.tree.Path("src/c.ksc"),
                             "failed " + w.tree.Path("src/a.ksc"), "progress 1/2  50% @50",
-                            "progress 2/2  100% @100", "finished 2/2  100% 完成（1 个文件失败）",
-                            "open?"));
+                            "progress 2/2  100% @100", "finished 2/2  100% 完成（1 个文件失败）"));
     EXPECT_EQ(w.summary.problems[1].io, IoResult::Failed(IoStep::OpenSource, ENOENT));
     EXPECT_THAT(w.Documents(), ElementsAre("b.kmc"));
 }
@@ -211,10 +204,8 @@ TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
         w.tree.Write("out/c.kmc", "old");
         w.request.checkOnly = true;
         w.request.targetDir = withTarget ? w.request.targetDir : "";
-        w.frontEnd.openTarget = true;
         w.Start();
-        std::vector<std::string> calls = {"format?",
-                                          "scan",
+        std::vector<std::string> calls = {"scan",
                                           "progress 1/4  25% @25",
                                           "overwritten " + w.tree.Path("src/a.ksc"),
                                           "progress 2/4  50% @50",
@@ -224,7 +215,7 @@ TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
                                           "progress 4/4  100% @100",
                                           "finished 4 个文件已检查，1 个有警告"};
         if (!withTarget) {
-            calls.erase(calls.begin() + 7);
+            calls.erase(calls.begin() + 6);
         }
         EXPECT_EQ(w.frontEnd.calls, calls);
         EXPECT_EQ(w.summary.problems[0].targetPath,

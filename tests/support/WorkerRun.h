@@ -3,7 +3,7 @@
 // One run of the real worker over a fresh tree: sources under src/, documents into out/, every
 // call to the front end recorded as one line.
 
-#include "batch/RunState.h"
+#include "batch/ConvertWorker.h"
 #include "support/TestTree.h"
 
 #include <filesystem>
@@ -18,18 +18,14 @@ namespace tolvren::test {
 inline const std::string kSong = "karaoke.tag('\xB8\xE8\xC3\xFB', 'Song');\r\n"
                                  "karaoke.add('00:01.000', '00:02.000', 'la', '500,500');\r\n";
 
-/// Records what the worker asks and shows: "format?", "scan", "progress 1/3  33% @33",
-/// "failed PATH", "warning PATH", "overwritten PATH", "folder PATH", "finished TEXT", "open?",
-/// "open FOLDER", "close". Scan reports are recorded once however many come.
+/// Records what the worker shows: "scan", "progress 1/3  33% @33", "failed PATH", "warning PATH",
+/// "overwritten PATH", "folder PATH", "finished TEXT". Scan reports are recorded once however
+/// many come.
 class RecordingFrontEnd : public RunFrontEnd {
 public:
-    OutputFormat format = OutputFormat::Kmc;
-    bool openTarget = false;
     std::vector<std::string> calls;
     std::function<void(const std::string&)> onCall;
 
-    OutputFormat AskFormat() override { return Record("format?"), format; }
-    bool IsOpenTargetChecked() override { return Record("open?"), openTarget; }
     void ShowScan(int, int) override {
         if (calls.empty() || calls.back() != "scan") {
             Record("scan");
@@ -44,8 +40,6 @@ public:
         Record(kinds[static_cast<int>(p.kind)] + p.path);
     }
     void ShowFinished(const RunSummary& s) override { Record("finished " + s.finalText); }
-    void OpenFolder(const std::string& folder) override { Record("open " + folder); }
-    void CloseAfterRun() override { Record("close"); }
 
     /// The texts the bar showed: each file's, then the final one.
     std::vector<std::string> Texts() const {
@@ -93,7 +87,7 @@ struct WorkerRun {
         }
     }
     const RunSummary& Start() {
-        control.Start();
+        control.Reset();
         summary = ConvertWorker(request, control, frontEnd);
         return summary;
     }

@@ -1,8 +1,9 @@
-// The window's own behaviour, driven by a stand-in worker that asks what the worker asks, shows
-// one step per file and can be held before each; what a run does is the engine's to test. The
+// The window's own behaviour, driven by a stand-in worker that shows one step per file and can be
+// held before each; what a run does is the engine's to test. The
 // last test runs the real worker once, to prove the wiring against the command-line tool.
 #include "ui/ConverterDialog.h"
 
+#include "batch/ConvertWorker.h"
 #include "batch/Messages.h"
 #include "support/TestTree.h"
 #include "ui/CommandLineInfo.h"
@@ -37,17 +38,19 @@ struct FakeWorker {
     std::counting_semaphore<64> gate{0}; ///< one release lets one held file through
     std::binary_semaphore returning{0};
     std::atomic<int> begun{0};
-    RunRequest request; ///< what the window gave, read once the run has been joined
-    OutputFormat format = OutputFormat::Kmc;
+    bool finishHeldOnExit = false; ///< a held file ends by itself once the window asks to exit
+    RunRequest request;            ///< what the window gave, read once the run has been joined
 
-    RunSummary Run(const RunRequest& given, RunControl& control, RunFrontEnd& window) {
+    RunSummary Run(const RunRequest& given, const RunControl& control, RunFrontEnd& window) {
         request = given;
-        format = window.AskFormat();
         RunSummary summary = outcome;
+        summary.target = given.targetDir;
         while (summary.done < 3 && !control.StopRequested()) {
             ++begun;
-            if (held) {
-                gate.acquire();
+            while (held && !gate.try_acquire_for(std::chrono::milliseconds(1))) {
+                if (finishHeldOnExit && control.ExitRequested()) {
+                    break;
+                }
             }
             const int done = ++summary.done;
             window.ShowProgress({done, 3, done * 100 / 3, std::to_string(done) + "/3",
@@ -55,10 +58,6 @@ struct FakeWorker {
         }
         summary.finalText = summary.done == 3 ? "done" : "stopped";
         window.ShowFinished(summary);
-        control.m_bRunning = false;
-        if (window.IsOpenTargetChecked()) {
-            window.OpenFolder(given.targetDir);
-        }
         returning.release();
         return summary;
     }
@@ -118,7 +117,7 @@ class ConverterDialogTest : public QObject {
 private slots:
     void init() {
         m_fake = std::make_unique<FakeWorker>();
-        ShowDialog([this](const RunRequest& r, RunControl& c, RunFrontEnd& f) {
+        ShowDialog([this](const RunRequest& r, const RunControl& c, RunFrontEnd& f) {
             return m_fake->Run(r, c, f);
         });
     }
@@ -210,7 +209,7 @@ private slots:
             m_strOpened.clear();
             Start(QStringLiteral("~"), QStringLiteral("~/out"));
             QTRY_VERIFY(!m_dialog->IsRunActive());
-            QCOMPARE(m_fake->format, format);
+            QCOMPARE(m_fake->request.format, format);
             QCOMPARE(m_fake->request.encoding.Name(), InputEncoding::FromName(encoding)->Name());
             QCOMPARE(m_fake->request.encoding.IsAutomatic(), encoding == std::string("auto"));
             QCOMPARE(m_fake->request.sourceDir + " " + m_fake->request.targetDir, "/tmp /tmp/out");
@@ -312,9 +311,9 @@ private slots:
     }
 
     void destroyingTheWindowDuringARunEndsTheWorker() {
+        m_fake->finishHeldOnExit = true;
         StartHeldOnTheFirstFile();
-        m_fake->gate.release();
-        m_dialog.reset(); // joins the worker, which finds the exit flag after its file
+        m_dialog.reset(); // asks to exit and joins the worker, which ends after its file
         QCOMPARE(m_fake->begun.load(), 1);
     }
 

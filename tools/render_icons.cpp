@@ -1,14 +1,16 @@
-// Draws Tolvren's icon at 16, 32 and 48 pixels into the current folder, with the same shapes as
-// tolvren.svg, so the PNGs need no SVG renderer. Not part of the build; run it after changing the
-// icon:
-//   g++ -std=c++20 -fPIC RenderIcons.cpp $(pkg-config --cflags --libs Qt6Gui) -o render-icons
-//   QT_QPA_PLATFORM=offscreen ./render-icons
+// Draws Tolvren's icon at 16, 32, 48 and 256 pixels into the current folder, with the same shapes
+// as tolvren.svg, so that no build needs an SVG renderer: the PNGs are kept in src/ui/resources.
+// Run it after changing the icon:
+//   cmake --build --preset dev --target tolvren_render_icons
+//   cd src/ui/resources && QT_QPA_PLATFORM=offscreen ../../../build/dev/tools/tolvren_render_icons
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
-static void DrawIcon(QPainter& p) {
+namespace {
+
+void DrawIcon(QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xb8, 0x3a, 0x4b));
     p.drawRoundedRect(QRectF(2, 2, 44, 44), 8, 8);
@@ -41,9 +43,11 @@ static void DrawIcon(QPainter& p) {
     p.drawPath(arrow);
 }
 
+} // namespace
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    for (int size : {16, 32, 48}) {
+    for (int size : {16, 32, 48, 256}) {
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
