@@ -4,11 +4,13 @@
 #include "conversion/TextFile.h"
 #include "support/TestTree.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tolvren {
 namespace {

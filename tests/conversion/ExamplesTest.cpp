@@ -106,16 +106,18 @@ void CheckExample(const std::string& name, const std::vector<std::string>& names
             continue;
         }
         const bool warnings = part.ends_with(kWarnings);
-        const std::string format = part.substr(0, part.size() - (warnings ? kWarnings.size() : 0));
-        if (!FormatFromName(format)) {
+        const std::string extension =
+            part.substr(0, part.size() - (warnings ? kWarnings.size() : 0));
+        const std::optional<OutputFormat> format = FormatFromName(extension);
+        if (!format) {
             ADD_FAILURE() << file
                           << ": not NAME.ksc, NAME.options, NAME.FORMAT, NAME.FORMAT.warnings";
         } else if (warnings) {
-            EXPECT_TRUE(fs::exists(kExamples / (name + "." + format)))
+            EXPECT_TRUE(fs::exists(kExamples / (name + "." + extension)))
                 << file << ": warnings of a document that is not there";
         } else {
-            CheckDocument(LyricConverter(options["author"], *FormatFromName(format), *encoding),
-                          script, expected, tree);
+            CheckDocument(LyricConverter(options["author"], *format, *encoding), script, expected,
+                          tree);
             ++documents;
         }
     }
