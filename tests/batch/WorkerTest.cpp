@@ -141,11 +141,11 @@ TEST(ConvertWorker, RerunsIntoOrInsideTheSourceNeverTouchASource) {
         WorkerRun w;
         w.Songs({"1.ksc", "情歌.ksc.bak"}); // a backup gives 情歌.ksc.kmc, a name with ".ksc"
         w.request.targetDir = target;       // as typed, relative to the current folder
-        const std::filesystem::path cwd = std::filesystem::current_path();
-        std::filesystem::current_path(w.tree.Root());
-        w.Start();
-        w.Start();
-        std::filesystem::current_path(cwd);
+        {
+            const test::WorkingFolder inside(w.tree.Root());
+            w.Start();
+            w.Start();
+        }
         EXPECT_EQ(w.frontEnd.Texts().back(),
                   target == "src/kmc" ? "2/2  100% 完成" : "3/3  100% 完成（1 个文件失败）");
         EXPECT_EQ(TestTree::Read(w.tree.Path("src/1.ksc")), kSong);

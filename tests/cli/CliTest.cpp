@@ -21,9 +21,11 @@ namespace {
 using test::kSong;
 using test::TestTree;
 using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 
 struct CliResult {
     int status = -1; ///< the exit status, or 128 + the signal that ended it
@@ -37,9 +39,9 @@ struct CliResult {
     }
 };
 
-// Runs the CLI with `args` and `env` (NAME=value, ahead of the inherited variables), stdout into
-// `stdoutPath` (a file of the tree if empty); `whileRunning` gets the child before it is waited
-// for.
+// Runs the CLI in the tree's root with `args` and `env` (NAME=value, ahead of the inherited
+// variables), stdout into `stdoutPath` (a file of the tree if empty); `whileRunning` gets the
+// child before it is waited for.
 CliResult RunCli(const TestTree& tree, std::vector<std::string> args,
                  std::vector<std::string> env = {}, const std::string& stdoutPath = {},
                  const std::function<void(pid_t)>& whileRunning = {}) {
@@ -47,6 +49,7 @@ CliResult RunCli(const TestTree& tree, std::vector<std::string> args,
     const std::string err = tree.Path(".stderr");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, tree.Root().c_str());
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -209,7 +212,7 @@ TEST(Cli, OpenHandsTheFolderOverAsOneArgumentAndSaysWhenItCannot) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "1/1  100% 完成\n"); // and not a word of the opener's
     EXPECT_EQ(r.err, target + ": cannot open folder: xdg-open failed with exit status 3\n");
-    EXPECT_FALSE(TestTree::Exists(tree.Path("pwned")));
+    EXPECT_THAT(tree.Names(), Not(Contains(StartsWith("pwned"))));
 
     const auto headless = RunCli(tree, {"-q", "--open", tree.Path("songs"), target},
                                  {path, "DISPLAY=", "WAYLAND_DISPLAY="});

@@ -1,13 +1,16 @@
-// Every worked example under tests/data/examples: a script NAME.ksc, the document it must give
-// (NAME.kmc, NAME.xml, NAME.lrc or NAME.ass), optionally NAME.options (lines "author=…",
-// "encoding=…") and the warnings it must give, as the command line prints them without the path
-// (NAME.kmc.warnings and so on), which a check of the script gives too. Adding a case is adding
-// files.
+// Every worked example under tests/data/examples: a script NAME.ksc, the documents it must give
+// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass), optionally NAME.options (lines "author=…",
+// "encoding=…") and the warnings a document comes with, as the command line prints them without
+// the path (NAME.kmc.warnings and so on), which a check of the script gives too. Adding a case is
+// adding files; a file that is none of these fails. CTest runs each example as a test of its own
+// named after it (`ctest -R NAME`); the test program run by hand checks them all.
 
 #include "batch/Messages.h"
 #include "conversion/LyricConverter.h"
 #include "support/TestTree.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,54 +22,125 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestTree;
 
+const fs::path kExamples = TOLVREN_TEST_DATA "/examples";
+constexpr std::string_view kWarnings = ".warnings";
+
+// The examples' names (the scripts' without ".ksc"), longest first: a file belongs to the longest
+// name it starts with, then a dot ("a.b.kmc" is example a's unless a.b.ksc is there).
+std::vector<std::string> ExampleNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kExamples)) {
+        if (entry.path().extension() == ".ksc") {
+            names.push_back(entry.path().stem());
+        }
+    }
+    std::ranges::sort(names, std::ranges::greater(), &std::string::size);
+    return names;
+}
+
+// The example `file` belongs to, or "".
+std::string ExampleOf(const std::string& file, const std::vector<std::string>& names) {
+    const auto owner = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return file.starts_with(name + ".");
+    });
+    return owner == names.end() ? "" : *owner;
+}
+
 std::map<std::string, std::string> Options(const fs::path& path) {
     std::map<std::string, std::string> options{{"author", ""}, {"encoding", "gbk"}};
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
         const std::size_t equals = line.find('=');
-        options[line.substr(0, equals)] = line.substr(equals + 1);
+        const std::string key = line.substr(0, equals);
+        if (equals == std::string::npos || !options.contains(key)) {
+            ADD_FAILURE() << path.filename() << ": '" << line
+                          << "' sets neither author nor encoding";
+            continue;
+        }
+        options[key] = line.substr(equals + 1);
     }
     return options;
 }
 
-TEST(Examples, EveryScriptGivesItsDocumentAndItsWarnings) {
+// The script gives `expected` with its warnings, in memory and on disk, and a check of it says
+// the same warnings.
+void CheckDocument(const LyricConverter& converter, const fs::path& script,
+                   const fs::path& expected, const TestTree& tree) {
+    SCOPED_TRACE(expected.filename().string());
+    std::vector<ScriptWarning> said;
+    const std::string document =
+        converter.ConvertText(TestTree::Read(script), script.filename().string(), &said);
+    EXPECT_EQ(document, TestTree::Read(expected));
+    std::string lines;
+    for (const ScriptWarning& warning : said) {
+        lines += (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) +
+                 ": warning: " + DescribeWarning(warning, Language::English) + "\n";
+    }
+    EXPECT_EQ(lines, TestTree::Read(expected.string() + std::string(kWarnings)));
+    // A check says exactly what the conversion says, no more.
+    EXPECT_EQ(converter.CheckText(TestTree::Read(script), script.filename().string()), said);
+
+    // Written to disk, the document is the same to the byte.
+    const std::string target = tree.Path(expected.filename());
+    EXPECT_TRUE(converter.ConvertFile(script, target).ok());
+    EXPECT_EQ(TestTree::Read(target), document);
+}
+
+void CheckExample(const std::string& name, const std::vector<std::string>& names) {
+    const fs::path script = kExamples / (name + ".ksc");
+    ASSERT_TRUE(fs::is_regular_file(script)) << script;
+    auto options = Options(kExamples / (name + ".options"));
+    const std::optional<InputEncoding> encoding = InputEncoding::FromName(options["encoding"]);
+    ASSERT_TRUE(encoding) << options["encoding"];
     const TestTree tree;
-    int cases = 0;
-    for (const auto& entry : fs::directory_iterator(TOLVREN_TEST_DATA "/examples")) {
+    int documents = 0;
+    for (const auto& entry : fs::directory_iterator(kExamples)) {
         const fs::path expected = entry.path();
-        const std::optional<OutputFormat> format =
-            FormatFromName(expected.extension().string().substr(1));
-        if (!format) {
+        const std::string file = expected.filename();
+        if (ExampleOf(file, names) != name) {
             continue;
         }
-        SCOPED_TRACE(expected.filename().string());
-        const fs::path script = fs::path(expected).replace_extension(".ksc");
-        auto options = Options(fs::path(expected).replace_extension(".options"));
-        const std::optional<InputEncoding> encoding = InputEncoding::FromName(options["encoding"]);
-        ASSERT_TRUE(encoding);
-        const LyricConverter converter(options["author"], *format, *encoding);
-
-        std::vector<ScriptWarning> warnings;
-        const std::string document =
-            converter.ConvertText(TestTree::Read(script), script.filename().string(), &warnings);
-        EXPECT_EQ(document, TestTree::Read(expected));
-        std::string said;
-        for (const ScriptWarning& warning : warnings) {
-            said += (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) +
-                    ": warning: " + DescribeWarning(warning, Language::English) + "\n";
+        // What the file adds to the example: "ksc", "options", "kmc", "kmc.warnings", …
+        const std::string part = file.substr(name.size() + 1);
+        if (part == "ksc" || part == "options") {
+            continue;
         }
-        EXPECT_EQ(said, TestTree::Read(expected.string() + ".warnings"));
-        // A check says exactly what the conversion says, no more.
-        EXPECT_EQ(converter.CheckText(TestTree::Read(script), script.filename().string()),
-                  warnings);
-
-        // Written to disk, the document is the same to the byte.
-        const std::string target = tree.Path(expected.filename());
-        EXPECT_TRUE(converter.ConvertFile(script, target).ok());
-        EXPECT_EQ(TestTree::Read(target), document);
-        ++cases;
+        const bool warnings = part.ends_with(kWarnings);
+        const std::string extension =
+            part.substr(0, part.size() - (warnings ? kWarnings.size() : 0));
+        const std::optional<OutputFormat> format = FormatFromName(extension);
+        if (!format) {
+            ADD_FAILURE() << file
+                          << ": not NAME.ksc, NAME.options, NAME.FORMAT, NAME.FORMAT.warnings";
+        } else if (warnings) {
+            EXPECT_TRUE(fs::exists(kExamples / (name + "." + extension)))
+                << file << ": warnings of a document that is not there";
+        } else {
+            CheckDocument(LyricConverter(options["author"], *format, *encoding), script, expected,
+                          tree);
+            ++documents;
+        }
     }
-    EXPECT_GE(cases, 20);
+    EXPECT_GT(documents, 0) << name << ".ksc has no document to give";
+}
+
+// CTest runs this once per example, naming it in TOLVREN_EXAMPLE; without it, every example.
+TEST(Examples, ScriptGivesItsDocumentsAndWarnings) {
+    const std::vector<std::string> names = ExampleNames();
+    const char* chosen = std::getenv("TOLVREN_EXAMPLE");
+    for (const std::string& name : chosen != nullptr ? std::vector<std::string>{chosen} : names) {
+        SCOPED_TRACE(name);
+        CheckExample(name, names);
+    }
+}
+
+TEST(Examples, EveryFileBelongsToAScript) {
+    const std::vector<std::string> names = ExampleNames();
+    EXPECT_GE(names.size(), 20u);
+    for (const auto& entry : fs::directory_iterator(kExamples)) {
+        EXPECT_NE(ExampleOf(entry.path().filename(), names), "")
+            << entry.path().filename() << " belongs to no NAME.ksc";
+    }
 }
 
 } // namespace

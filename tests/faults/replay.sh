@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Plants known faults into a copy of the sources, one at a time, and names the tests that catch
-# each: a suite that stays small must still catch them all. Not part of the test command (it
-# builds the developer preset once per fault); run it after changing the tests.
+# Plants known faults into a copy of the working tree (uncommitted changes included), one at a
+# time, and names the tests that catch each: a suite that stays small must still catch them all.
+# Not part of the test command (it builds the developer preset once per fault); run it after
+# changing the tests.
 #   tests/faults/replay.sh [NAME...]      all faults, or only those named
 # A fault whose pattern no longer matches the code fails the replay: rewrite the fault then.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-root=$PWD
 
 # name | file | sed expression that breaks the behaviour
 faults=(
@@ -25,11 +25,22 @@ faults=(
   "collision-notice|src/batch/ConvertWorker.cpp|s/problem.kind = RunProblem::Kind::Overwritten;/return;/"
   "status-text|src/batch/ConvertWorker.cpp|s/}% 完成\"/}% 完毕\"/"
   "lrc-rounding|src/conversion/TimedDocuments.cpp|s|return (ms + 5) / 10;|return ms / 10;|"
+  "cli-stop-signal|src/cli/main.cpp|s/g_pControl->m_bRunning.store(false);/;/"
+  "cli-signal-status|src/cli/main.cpp|s/status = ExitSignal + g_nFirstSignal;/status = ExitFailures;/"
+  "cli-usage-status|src/cli/main.cpp|s/^    return ExitUsage;/    return ExitFailures;/"
+  "dialog-exit-during-run|src/ui/ConverterDialog.cpp|s/if (m_btnStart->isEnabled()) {/if (true) {/"
+  "dialog-exit-after-run|src/ui/ConverterDialog.cpp|s/    if (m_control.m_bExitRequested) {/    if (false) {/"
 )
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-faults-XXXXXX")
-trap 'git -C "$root" worktree remove --force "$work/tree" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-git -C "$root" worktree add --detach "$work/tree" HEAD >/dev/null
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/tree"
+# Every file git would see, tracked or new, as it is now; a tracked file deleted stays deleted.
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' file; do
+    if [[ -e $file || -L $file ]]; then printf '%s\0' "$file"; fi
+  done |
+  tar --null --files-from=- -cf - | tar -C "$work/tree" -xf -
 cd "$work/tree"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j"$(nproc)" >/dev/null
@@ -62,5 +73,5 @@ for fault in "${faults[@]}"; do
     echo "$name: caught by $caught"
   fi
 done
-cmake --build --preset dev -j"$(nproc)" >/dev/null
+echo "replayed in $((SECONDS / 60)) min $((SECONDS % 60)) s"
 ((missed == 0)) || { echo "$missed fault(s) not caught"; exit 1; }

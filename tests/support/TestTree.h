@@ -107,4 +107,23 @@ private:
     std::string m_root;
 };
 
+/// Makes `folder` the process's working folder until it goes out of scope, also when an assertion
+/// returns early, so that the tests after it in the same process start where they would have.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& folder)
+        : m_previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    ~WorkingFolder() {
+        std::error_code ec;
+        std::filesystem::current_path(m_previous, ec);
+    }
+
+private:
+    std::filesystem::path m_previous;
+};
+
 } // namespace tolvren::test

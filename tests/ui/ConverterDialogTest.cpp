@@ -331,14 +331,12 @@ private slots:
         }
         tree.Write("src/empty.ksc", ""); // converted, with a warning
         tree.MakeFolder("out/bad.kmc");  // cannot be written over
-        const QString cwd = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(tree.Root()));
+        const test::WorkingFolder inside(tree.Root());
         ShowDialog(&ConvertWorker);
         Type(ids::kAuthorEdit, QStringLiteral("作者"));
         Click(ids::kOpenTargetCheck);
         Start(QString::fromStdString(tree.Path("src")), QStringLiteral("out"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_dialog->IsRunActive(), 30000);
-        QDir::setCurrent(cwd);
         QCOMPARE(Bar()->GetWindowText(), QStringLiteral("4/4  100% 完成（1 个文件失败）"));
         QCOMPARE(Bar()->toolTip(),
                  QStringLiteral("1 个文件未能转换，1 个文件有警告。详见“详情…”。"));
