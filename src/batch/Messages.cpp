@@ -382,6 +382,15 @@ std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResul
     return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
 }
 
+std::string DescribeUnknownEncoding(std::string_view name, Language language) {
+    if (language == Language::Chinese) {
+        return fmt::format("无法使用编码 {}", EscapeControls(name));
+    }
+    return fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, big5, utf-8, "
+                       "utf-16le, utf-16be)",
+                       EscapeControls(name));
+}
+
 std::string ScanStatusText(int folders, int files) {
     return fmt::format("正在查找：{} 个文件夹，{} 个文件", folders, files);
 }

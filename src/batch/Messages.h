@@ -50,6 +50,10 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
 std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language);
 
+/// An encoding that cannot be used: "--encoding: unknown encoding 'x' (try auto, gbk, …)" /
+/// "无法使用编码 x".
+std::string DescribeUnknownEncoding(std::string_view name, Language language);
+
 /// The status while the scan runs: "正在查找：12 个文件夹，340 个文件".
 std::string ScanStatusText(int folders, int files);
 

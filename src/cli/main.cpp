@@ -179,9 +179,7 @@ int main(int argc, char** argv) {
     const std::optional<tolvren::InputEncoding> inputEncoding =
         tolvren::InputEncoding::FromName(encoding);
     if (!inputEncoding) {
-        return UsageError(fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, "
-                                      "big5, utf-8, utf-16le, utf-16be)",
-                                      tolvren::EscapeControls(encoding)),
+        return UsageError(tolvren::DescribeUnknownEncoding(encoding, tolvren::Language::English),
                           locale);
     }
     request.encoding = *inputEncoding;

@@ -289,8 +289,8 @@ void ConverterDialog::OnStart() {
         InputEncoding::FromName(m_comboEncoding->currentData().toString().toStdString());
     if (!encoding) {
         // Only an ICU built without that code page gets here.
-        m_progress->SetWindowText(
-            QStringLiteral("无法使用编码 %1").arg(m_comboEncoding->currentText()));
+        m_progress->SetWindowText(FromText(DescribeUnknownEncoding(
+            m_comboEncoding->currentText().toStdString(), Language::Chinese)));
         return;
     }
     request.encoding = *encoding;
