@@ -19,3 +19,10 @@ endif()
 # Everything of ours links this one.
 add_library(tolvren_options INTERFACE)
 target_link_libraries(tolvren_options INTERFACE tolvren_warnings tolvren_sanitizers)
+
+# Windows 10 and later, its Unicode (…W) calls; windows.h without min/max macros or the rarely used
+# parts.
+if(WIN32)
+  target_compile_definitions(tolvren_options INTERFACE _WIN32_WINNT=0x0A00 WINVER=0x0A00
+    UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()

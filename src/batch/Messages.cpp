@@ -1,6 +1,7 @@
 #include "batch/Messages.h"
 
 #include "conversion/FieldUtils.h"
+#include "conversion/LegacyCodePage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -113,12 +114,10 @@ std::string ChineseErrorText(int error) {
         return "文件名过长";
     case ELOOP:
         return "符号连接的层数过多";
-    case EDQUOT:
-        return "超出磁盘限额";
     case ETXTBSY:
         return "文本文件忙";
     default:
-        return ErrorText(error);
+        return IsQuotaError(error) ? "超出磁盘限额" : ErrorText(error);
     }
 }
 
@@ -135,6 +134,11 @@ std::string CauseText(const IoResult& io, Language language) {
         return english ? "it is read-only" : "它是只读的";
     case IoCause::Cancelled:
         return english ? "the run was stopped" : "转换已停止";
+    case IoCause::ReservedName:
+        return english ? "Windows keeps this name for a device or cannot keep it as written"
+                       : "Windows 把这个名字留给设备，或无法照写保存";
+    case IoCause::BrokenName:
+        return english ? "the name would end in half a character" : "名字会以半个字符结尾";
     }
     return {};
 }
@@ -387,8 +391,8 @@ std::string DescribeUnknownEncoding(std::string_view name, Language language) {
         return fmt::format("无法使用编码 {}", EscapeControls(name));
     }
     return fmt::format("--encoding: unknown encoding '{}' (try auto, gbk, gb18030, big5, utf-8, "
-                       "utf-16le, utf-16be)",
-                       EscapeControls(name));
+                       "utf-16le, utf-16be{})",
+                       EscapeControls(name), LegacyEncodingsHint());
 }
 
 std::string ScanStatusText(int folders, int files) {

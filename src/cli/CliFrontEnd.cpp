@@ -6,8 +6,8 @@
 
 namespace tolvren {
 
-CliFrontEnd::CliFrontEnd(Options options, const LocaleText& locale, std::FILE* out, std::FILE* err)
-    : m_options(options), m_locale(locale), m_out(out), m_err(err) {}
+CliFrontEnd::CliFrontEnd(Options options, const Terminal& terminal, std::FILE* out, std::FILE* err)
+    : m_options(options), m_terminal(terminal), m_out(out), m_err(err) {}
 
 void CliFrontEnd::DrawProgressLine(const std::string& text) {
     if (!m_options.progressLine) {
@@ -20,14 +20,14 @@ void CliFrontEnd::DrawProgressLine(const std::string& text) {
     }
     m_lastDraw = now;
     // Carriage return, the line, then erase whatever a longer earlier line left behind.
-    fmt::print(m_err, "\r{}\x1b[K", m_locale.FromUtf8(text));
+    m_terminal.Write(m_err, fmt::format("\r{}\x1b[K", text));
     std::fflush(m_err);
     m_bLineShown = true;
 }
 
 void CliFrontEnd::ClearProgressLine() {
     if (m_bLineShown) {
-        fmt::print(m_err, "\r\x1b[K");
+        m_terminal.Write(m_err, "\r\x1b[K");
         m_bLineShown = false;
     }
 }
@@ -40,15 +40,15 @@ void CliFrontEnd::ShowProgress(const RunProgress& progress) {
     DrawProgressLine(progress.text + "  " + progress.elapsed);
 }
 
-void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
+void PrintLine(std::FILE* stream, const Terminal& terminal, std::string_view line,
                std::string_view path) {
     const std::string shown = EscapeControls(path);
     if (shown.empty() || !line.starts_with(shown)) {
-        fmt::print(stream, "{}\n", locale.FromUtf8(line));
+        terminal.Write(stream, fmt::format("{}\n", line));
         return;
     }
-    std::fwrite(shown.data(), 1, shown.size(), stream);
-    fmt::print(stream, "{}\n", locale.FromUtf8(line.substr(shown.size())));
+    terminal.WritePath(stream, shown);
+    terminal.Write(stream, fmt::format("{}\n", line.substr(shown.size())));
 }
 
 void CliFrontEnd::ReportProblem(const RunProblem& problem) {
@@ -61,7 +61,7 @@ void CliFrontEnd::ReportProblem(const RunProblem& problem) {
         return;
     }
     ClearProgressLine();
-    PrintLine(m_err, m_locale, DescribeProblemLine(problem, Language::English), problem.path);
+    PrintLine(m_err, m_terminal, DescribeProblemLine(problem, Language::English), problem.path);
     std::fflush(m_err);
 }
 
@@ -69,7 +69,7 @@ void CliFrontEnd::ShowFinished(const RunSummary& summary) {
     ClearProgressLine();
     std::fflush(m_err);
     if (!m_options.quiet) {
-        fmt::print(m_out, "{}\n", m_locale.FromUtf8(summary.finalText));
+        m_terminal.Write(m_out, summary.finalText + "\n");
     }
     std::fflush(m_out);
 }
@@ -77,7 +77,8 @@ void CliFrontEnd::ShowFinished(const RunSummary& summary) {
 bool CliFrontEnd::OpenFolder(const std::string& folder) {
     const OpenFolderResult opened = OpenInFileBrowser(folder);
     if (!opened.ok()) {
-        PrintLine(m_err, m_locale, DescribeOpenFailure(folder, opened, Language::English), folder);
+        PrintLine(m_err, m_terminal, DescribeOpenFailure(folder, opened, Language::English),
+                  folder);
     }
     return opened.ok();
 }

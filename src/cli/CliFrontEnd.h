@@ -1,7 +1,7 @@
 #pragma once
 
 #include "batch/RunState.h"
-#include "cli/LocaleText.h"
+#include "cli/Terminal.h"
 
 #include <chrono>
 #include <cstdio>
@@ -11,7 +11,7 @@ namespace tolvren {
 
 /// Prints `line` (UTF-8) and a line feed in the terminal's encoding, except the path it begins
 /// with (`path` as EscapeControls shows it), which goes out as the bytes the file system holds.
-void PrintLine(std::FILE* stream, const LocaleText& locale, std::string_view line,
+void PrintLine(std::FILE* stream, const Terminal& terminal, std::string_view line,
                std::string_view path);
 
 /// Shows a run on a terminal: progress redrawn in place on stderr when it is a terminal, one line
@@ -25,7 +25,7 @@ public:
         bool progressLine = false; ///< redraw a progress line (stderr is a terminal)
     };
 
-    CliFrontEnd(Options options, const LocaleText& locale, std::FILE* out, std::FILE* err);
+    CliFrontEnd(Options options, const Terminal& terminal, std::FILE* out, std::FILE* err);
 
     void ShowScan(int folders, int files) override;
     void ShowProgress(const RunProgress& progress) override;
@@ -41,7 +41,7 @@ private:
     void ClearProgressLine();
 
     Options m_options;
-    const LocaleText& m_locale;
+    const Terminal& m_terminal;
     std::FILE* m_out;
     std::FILE* m_err;
     bool m_bLineShown = false;

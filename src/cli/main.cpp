@@ -1,19 +1,16 @@
-// tolvren-cli: converts one KSC script or every script under a folder into documents.
+// The command-line tool: its options, the checks before a run, the run, the exit status.
 
 #include "batch/ConvertWorker.h"
 #include "batch/Messages.h"
 #include "batch/RunState.h"
+#include "cli/Cli.h"
 #include "cli/CliFrontEnd.h"
-#include "files/AtomicFileWriter.h"
+#include "cli/StopSignals.h"
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fmt/format.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,47 +18,22 @@ enum ExitStatus { ExitOk = 0, ExitFailures = 1, ExitUsage = 2, ExitSignal = 128 
 
 constexpr std::string_view kProgram = "tolvren-cli";
 
-tolvren::RunControl* g_pControl = nullptr;
-std::atomic<int> g_nFirstSignal{0};
-
-// The first Ctrl-C (or SIGTERM, SIGHUP) asks the run to stop after the current file, as the Stop
-// button does; the second ends the process at once, taking no half-written file with it.
-extern "C" void OnStopSignal(int signal) {
-    int none = 0;
-    if (!g_nFirstSignal.compare_exchange_strong(none, signal)) {
-        tolvren::RemoveTemporariesNow();
-        _exit(ExitSignal + signal);
-    }
-    if (g_pControl != nullptr) {
-        g_pControl->RequestStop();
-    }
-}
-
-void InstallStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-int UsageError(const std::string& message, const tolvren::LocaleText& locale,
+int UsageError(const std::string& message, const tolvren::Terminal& terminal,
                const std::string& path = {}) {
-    fmt::print(stderr, "{}: ", kProgram);
-    tolvren::PrintLine(stderr, locale, message, path);
-    fmt::print(stderr, "Try '{} --help' for more information.\n", kProgram);
+    terminal.Write(stderr, fmt::format("{}: ", kProgram));
+    tolvren::PrintLine(stderr, terminal, message, path);
+    terminal.Write(stderr, fmt::format("Try '{} --help' for more information.\n", kProgram));
     return ExitUsage;
 }
 
 // Standard output that cannot be written is an error, as for any GNU tool: the status the user
 // asked for is lost.
-int CloseStdout(int status) {
+int CloseStdout(int status, const tolvren::Terminal& terminal) {
     const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
     const int error = errno;
     if (std::fclose(stdout) != 0 || failed) {
-        fmt::print(stderr, "{}: write error: {}\n", kProgram,
-                   std::strerror(failed ? error : errno));
+        terminal.Write(stderr, fmt::format("{}: write error: {}\n", kProgram,
+                                           tolvren::ErrorText(failed ? error : errno)));
         return status == ExitOk ? ExitFailures : status;
     }
     return status;
@@ -100,11 +72,7 @@ constexpr const char* kFooter =
 
 } // namespace
 
-int main(int argc, char** argv) {
-    static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-                  "the signal handler stores to them");
-    std::setlocale(LC_ALL, "");
-    const tolvren::LocaleText locale;
+int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
 
     CLI::App app{kDescription, std::string(kProgram)};
     app.set_help_flag("-h,--help", "Print this help and exit");
@@ -141,23 +109,23 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        fmt::print("{}", app.help());
-        return CloseStdout(ExitOk);
+        terminal.Write(stdout, app.help());
+        return CloseStdout(ExitOk, terminal);
     } catch (const CLI::ParseError& e) {
         if (version) {
-            fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
-            return CloseStdout(ExitOk);
+            terminal.Write(stdout, fmt::format("{} {}\n", kProgram, TOLVREN_VERSION));
+            return CloseStdout(ExitOk, terminal);
         }
         // An unknown option says more than the SOURCE that it may have kept from being seen;
         // what the user typed is quoted with its control characters escaped.
         const std::vector<std::string> unexpected = app.remaining();
         return UsageError(tolvren::EscapeControls(
                               unexpected.empty() ? e.what() : CLI::ExtrasError(unexpected).what()),
-                          locale);
+                          terminal);
     }
     if (version) {
-        fmt::print("{} {}\n", kProgram, TOLVREN_VERSION);
-        return CloseStdout(ExitOk);
+        terminal.Write(stdout, fmt::format("{} {}\n", kProgram, TOLVREN_VERSION));
+        return CloseStdout(ExitOk, terminal);
     }
 
     tolvren::RunRequest request;
@@ -165,50 +133,50 @@ int main(int argc, char** argv) {
     request.targetDir = target;
     request.keepTree = keepTree;
     request.checkOnly = check;
-    const std::optional<std::string> authorText = locale.ToUtf8(author);
+    const std::optional<std::string> authorText = terminal.ToUtf8(author);
     if (!authorText) {
-        return UsageError("--author: not valid text in the terminal's encoding", locale);
+        return UsageError("--author: not valid text in the terminal's encoding", terminal);
     }
     request.author = *authorText;
     const std::optional<tolvren::OutputFormat> outputFormat = tolvren::FormatFromName(format);
     if (!outputFormat) {
         return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass",
                                       tolvren::EscapeControls(format)),
-                          locale);
+                          terminal);
     }
     const std::optional<tolvren::InputEncoding> inputEncoding =
         tolvren::InputEncoding::FromName(encoding);
     if (!inputEncoding) {
         return UsageError(tolvren::DescribeUnknownEncoding(encoding, tolvren::Language::English),
-                          locale);
+                          terminal);
     }
     request.encoding = *inputEncoding;
     if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
         const bool aboutTarget = valid.problem == tolvren::RequestError::TargetNotAFolder;
         return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),
-                          locale, aboutTarget ? request.targetDir : request.sourceDir);
+                          terminal, aboutTarget ? request.targetDir : request.sourceDir);
     }
 
     request.format = *outputFormat;
     tolvren::CliFrontEnd::Options options;
     options.quiet = quiet;
     options.warnings = !noWarnings;
-    options.progressLine = !quiet && isatty(STDERR_FILENO) == 1;
-    tolvren::CliFrontEnd frontEnd(options, locale, stdout, stderr);
+    options.progressLine = !quiet && terminal.IsTerminal(stderr);
+    tolvren::CliFrontEnd frontEnd(options, terminal, stdout, stderr);
 
     tolvren::RunControl control;
-    g_pControl = &control;
-    InstallStopSignals();
+    tolvren::InstallStopSignals(control);
     const tolvren::RunSummary summary = tolvren::ConvertWorker(request, control, frontEnd);
+    tolvren::RunHasEnded();
     // The target is shown however the run ended, also when nothing was found.
     const bool shown = !open || check || frontEnd.OpenFolder(summary.target);
 
     int status = ExitOk;
-    if (summary.stopped && g_nFirstSignal != 0) {
-        status = ExitSignal + g_nFirstSignal;
+    if (summary.stopped && tolvren::FirstStopSignal() != 0) {
+        status = ExitSignal + tolvren::FirstStopSignal();
     } else if (summary.failed > 0 || summary.unreadableFolders > 0 || !shown ||
                (check && !summary.problems.empty())) {
         status = ExitFailures;
     }
-    return CloseStdout(status);
+    return CloseStdout(status, terminal);
 }

@@ -21,6 +21,10 @@ inline constexpr std::string_view kGb18030 = "gb18030";
 /// empty when the platform has none by that name.
 std::optional<std::string> FindLegacyEncoding(std::string_view name);
 
+/// The legacy encodings a user may name, as ", name, name…", where the platform has a short list
+/// of them (Windows); empty where it knows more than a message could list (ICU).
+std::string LegacyEncodingsHint();
+
 /// Appends the UTF-8 form of `bytes` read in the legacy encoding `name` (as FindLegacyEncoding
 /// gave it, or one of the names above). Bytes that are not valid become U+FFFD; returns how many
 /// they were.

@@ -155,6 +155,10 @@ std::optional<std::string> FindLegacyEncoding(std::string_view name) {
     return lower;
 }
 
+std::string LegacyEncodingsHint() {
+    return {}; // ICU knows hundreds: any of them may be named
+}
+
 std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::string& out) {
     return DecoderFor(name).Append(bytes, out);
 }

@@ -44,6 +44,31 @@ bool IsWriterTemporary(std::string_view name) {
            name.size() - marker - kTempMarker.size() == kTempSuffixLength;
 }
 
+bool IsReservedName(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ') {
+        return !name.empty();
+    }
+    std::string stem(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.pop_back(); // "CON .kmc" is CON too
+    }
+    for (char& c : stem) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (stem == device) {
+            return true;
+        }
+    }
+    if (stem.size() < 4 || (!stem.starts_with("COM") && !stem.starts_with("LPT"))) {
+        return false;
+    }
+    // COM1 to COM9, and COM¹, COM², COM³ (U+00B9, U+00B2, U+00B3 in UTF-8).
+    const std::string_view number = std::string_view(stem).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
 AtomicFileWriter::AtomicFileWriter(FolderHandlePtr folder, std::string name)
     : m_pFolder(std::move(folder)), m_strName(std::move(name)) {}
 

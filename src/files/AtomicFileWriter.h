@@ -75,6 +75,11 @@ void RemoveTemporariesNow() noexcept;
 /// The name of a writer's temporary for the document `name`, with a random part.
 std::string TemporaryName(const std::string& name);
 
+/// Whether Windows keeps `name` for a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with the
+/// superscript digits too, CONIN$, CONOUT$: the part before the first dot, in any case) or cannot
+/// keep it as written (it ends in a dot or a blank). Such a document is never written on Windows.
+bool IsReservedName(std::string_view name);
+
 /// Whether `name` is that of a writer's temporary (so that a scan can leave it alone).
 bool IsWriterTemporary(std::string_view name);
 

@@ -77,6 +77,10 @@ PathParts SplitPath(const std::string& path);
 /// `folder` and `name` joined by one separator; `name` alone when `folder` is empty.
 std::string JoinPath(const std::string& folder, std::string_view name);
 
+/// `path` as the file system compares names: itself on Linux, in upper case on Windows, where
+/// "Song.kmc" and "SONG.KMC" are one file.
+std::string NameKey(std::string_view path);
+
 /// An open folder that files are created in by name, whatever the length of its path.
 class FolderHandle {
 public:
@@ -116,5 +120,8 @@ bool FileContainsText(const std::string& path, const std::string& text);
 
 /// The system's text for an errno value ("Permission denied").
 std::string ErrorText(int error);
+
+/// Whether `error` says a disk quota is used up (EDQUOT, which Windows has no number for).
+bool IsQuotaError(int error);
 
 } // namespace tolvren

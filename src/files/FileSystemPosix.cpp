@@ -174,6 +174,10 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
     return path;
 }
 
+std::string NameKey(std::string_view path) {
+    return std::string(path);
+}
+
 FolderHandle::FolderHandle(const std::string& path)
     : m_strPath(path), m_pNative(std::make_unique<Native>()) {
     m_pNative->fd = OpenPath(path.empty() ? std::string(".") : path, O_PATH | O_DIRECTORY);
@@ -231,6 +235,10 @@ std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size, int& error) {
 
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
+}
+
+bool IsQuotaError(int error) {
+    return error == EDQUOT;
 }
 
 } // namespace tolvren

@@ -26,6 +26,8 @@ enum class IoCause {
     TargetIsSource, ///< the target names the script itself
     TargetReadOnly, ///< the target's owner protected it against writing
     Cancelled,      ///< the run was stopped while this file was written
+    ReservedName,   ///< Windows keeps the document's name for a device, or cannot keep it
+    BrokenName,     ///< the document's name would end in half a character
 };
 
 /// The outcome of a file operation: ok, or the step that failed and why.

@@ -1,15 +1,16 @@
-// Terminal text in the C library's locale, through iconv.
+// The terminal on Linux: text in the C library's locale, through iconv.
 
-#include "cli/LocaleText.h"
+#include "cli/Terminal.h"
 
 #include <array>
 #include <cerrno>
 #include <iconv.h>
 #include <langinfo.h>
+#include <unistd.h>
 
 namespace tolvren {
 
-LocaleText::LocaleText() {
+Terminal::Terminal() {
     const std::string charset = nl_langinfo(CODESET);
     // Plain ASCII is what a bare C locale says; UTF-8 is then the better guess for the bytes a
     // terminal sends, and ASCII is a part of it either way.
@@ -59,18 +60,28 @@ std::optional<std::string> Iconv(const std::string& to, const std::string& from,
 
 } // namespace
 
-std::optional<std::string> LocaleText::ToUtf8(std::string_view text) const {
+std::optional<std::string> Terminal::ToUtf8(std::string_view text) const {
     if (m_strCharset.empty()) {
         return std::string(text);
     }
     return Iconv("UTF-8", m_strCharset, text, false);
 }
 
-std::string LocaleText::FromUtf8(std::string_view text) const {
+void Terminal::Write(std::FILE* stream, std::string_view text) const {
     if (m_strCharset.empty()) {
-        return std::string(text);
+        std::fwrite(text.data(), 1, text.size(), stream);
+        return;
     }
-    return Iconv(m_strCharset, "UTF-8", text, true).value_or(std::string(text));
+    const std::string local = Iconv(m_strCharset, "UTF-8", text, true).value_or(std::string(text));
+    std::fwrite(local.data(), 1, local.size(), stream);
+}
+
+void Terminal::WritePath(std::FILE* stream, std::string_view path) const {
+    std::fwrite(path.data(), 1, path.size(), stream);
+}
+
+bool Terminal::IsTerminal(std::FILE* stream) const {
+    return ::isatty(::fileno(stream)) == 1;
 }
 
 } // namespace tolvren
