@@ -239,11 +239,11 @@ private:
                     m_strSource.size() + (m_strSource.back() == kPathSeparator ? 0 : 1);
                 job.folder = JoinPath(m_strTarget, std::string_view(parts.folder).substr(below));
             }
-            documentNames.insert(job.name);
+            documentNames.insert(NameKey(job.name));
             jobs.push_back(std::move(job));
         }
         for (Job& job : jobs) {
-            job.readAtItsTurn = documentNames.contains(job.script.name);
+            job.readAtItsTurn = documentNames.contains(NameKey(job.script.name));
         }
         return jobs;
     }
@@ -305,9 +305,10 @@ private:
             Reported(std::move(problem));
         }
         m_summary.warned += result.warnings.empty() ? 0 : 1;
-        // Two sources of the same name overwrite each other in a flat target folder, and the
-        // user must hear of it; a check says it as the run would.
-        auto [it, inserted] = m_writtenBy.try_emplace(target, job.script.path);
+        // Two sources of the same name overwrite each other in a flat target folder (on Windows
+        // also names that differ in case alone), and the user must hear of it; a check says it
+        // as the run would.
+        auto [it, inserted] = m_writtenBy.try_emplace(NameKey(target), job.script.path);
         if (!inserted) {
             RunProblem problem;
             problem.kind = RunProblem::Kind::Overwritten;
@@ -366,7 +367,8 @@ private:
     RunSummary m_summary;
     bool m_bScanStopped = false;
     std::uint32_t m_nStart = 0;
-    // Documents written in this run, with their sources.
+    // Documents written in this run (as the file system compares their names), with their
+    // sources.
     std::map<std::string, std::string> m_writtenBy;
 };
 

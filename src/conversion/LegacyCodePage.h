@@ -5,17 +5,16 @@
 #include <string>
 #include <string_view>
 
-// The legacy code pages a script may come in (Big5, Shift_JIS, EUC-KR, …), decoded by the
-// platform's own tables. Everything else about reading a script is shared code, the same on every
-// platform: UTF-8 and UTF-16, the double-byte tables of code pages 936 and 950 (asked of this seam
-// once), and the detection of what a script is written in.
+// The legacy code pages a script may come in (Shift_JIS, EUC-KR, …), decoded by the platform's
+// own tables. Everything else about reading a script is shared code, the same on every platform:
+// UTF-8 and UTF-16, the double-byte tables of code pages 936 and 950 (asked of this seam once),
+// GB18030's four-byte sequences, and the detection of what a script is written in.
 
 namespace tolvren {
 
 /// Names the shared code asks for by itself.
 inline constexpr std::string_view kCodePage936 = "windows-936";
 inline constexpr std::string_view kCodePage950 = "windows-950";
-inline constexpr std::string_view kGb18030 = "gb18030";
 
 /// The platform's name for the legacy encoding a user calls `name` (ASCII case does not matter);
 /// empty when the platform has none by that name.

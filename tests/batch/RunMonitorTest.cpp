@@ -40,19 +40,26 @@ TEST(RunMonitor, TheWindowSeesTheNewestStateAndHearsOnceThatTheRunEnded) {
     ASSERT_TRUE(monitor.Start(request));
     EXPECT_TRUE(monitor.IsActive());
     int last = 0;
-    while (!returned.try_acquire_for(std::chrono::microseconds(50))) {
-        if (const auto snapshot = monitor.TakeSnapshot(); snapshot && snapshot->positionChanged) {
-            EXPECT_GE(snapshot->position, last); // states come in order, some skipped
-            last = snapshot->position;
+    std::optional<RunMonitor::Snapshot> newest;
+    const auto look = [&] {
+        if (auto snapshot = monitor.TakeSnapshot()) {
+            if (snapshot->positionChanged) {
+                EXPECT_GE(snapshot->position, last); // states come in order, some skipped
+                last = snapshot->position;
+            }
+            newest = std::move(snapshot);
         }
+    };
+    while (!returned.try_acquire_for(std::chrono::microseconds(50))) {
+        look();
     }
     const RunSummary summary = monitor.Finish();
+    look();
     EXPECT_FALSE(monitor.IsActive());
     EXPECT_EQ(summary.target, "/out");
-    const auto final = monitor.TakeSnapshot();
-    ASSERT_TRUE(final);
-    EXPECT_EQ(final->text, "done");
-    EXPECT_EQ(final->elapsed, "1000毫秒");
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->text, "done");
+    EXPECT_EQ(newest->elapsed, "1000毫秒");
     EXPECT_FALSE(monitor.TakeSnapshot()); // each state is taken once
     EXPECT_EQ(calls.load(), 1);
 }

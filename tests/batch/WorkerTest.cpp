@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace tolvren {
 namespace {
@@ -170,9 +169,11 @@ TEST(ConvertWorker, FailuresAndWarningsAreReportedInOrderAndTheRunGoesOn) {
 TEST(ConvertWorker, ALinkThatLeadsNowhereFailsAndAFifoIsNamedAndSkipped) {
     WorkerRun w;
     w.Songs({"b.ksc"});
+    if (!test::MakeFifo(w.tree.Path("src/c.ksc"))) {
+        GTEST_SKIP() << "no FIFOs on this platform";
+    }
     w.tree.Link(w.tree.Path("unmounted/a.ksc"), "src/a.ksc");
     w.tree.Link(w.tree.Path("unmounted/folder"), "src/folder"); // perhaps a folder: not a script
-    ::mkfifo(w.tree.Path("src/c.ksc").c_str(), 0644);
     w.Start();
     EXPECT_THAT(w.frontEnd.calls,
                 ElementsAre("scan", "not a file " + w.tree.Path("src/c.ksc"),
@@ -226,7 +227,7 @@ TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
 
 TEST(ValidateRequest, RefusesWhatCannotBeARun) {
     const TestTree tree;
-    ::mkfifo(tree.Path("fifo").c_str(), 0644);
+    const bool fifo = test::MakeFifo(tree.Path("fifo"));
     struct Case {
         std::string source, target;
         bool check;
@@ -246,6 +247,9 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
           Case{tree.Root(), "out", false, RequestError::AuthorHasControl,
                "a\xC2\x9B"
                "2J"}}) {
+        if (c.source == tree.Path("fifo") && !fifo) {
+            continue; // no FIFOs on this platform
+        }
         RunRequest request;
         request.sourceDir = c.source;
         request.targetDir = c.target;

@@ -31,7 +31,7 @@ std::vector<std::string> ExampleNames() {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(kExamples)) {
         if (entry.path().extension() == ".ksc") {
-            names.push_back(entry.path().stem());
+            names.push_back(test::TextOf(entry.path().stem()));
         }
     }
     std::ranges::sort(names, std::ranges::greater(), &std::string::size);
@@ -68,21 +68,23 @@ void CheckDocument(const LyricConverter& converter, const fs::path& script,
                    const fs::path& expected, const TestTree& tree) {
     SCOPED_TRACE(expected.filename().string());
     std::vector<ScriptWarning> said;
-    const std::string document =
-        converter.ConvertText(TestTree::Read(script), script.filename().string(), &said);
-    EXPECT_EQ(document, TestTree::Read(expected));
+    const std::string document = converter.ConvertText(TestTree::Read(test::TextOf(script)),
+                                                       test::TextOf(script.filename()), &said);
+    EXPECT_EQ(document, TestTree::Read(test::TextOf(expected)));
     std::string lines;
     for (const ScriptWarning& warning : said) {
         lines += (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) +
                  ": warning: " + DescribeWarning(warning, Language::English) + "\n";
     }
-    EXPECT_EQ(lines, TestTree::Read(expected.string() + std::string(kWarnings)));
+    EXPECT_EQ(lines, TestTree::Read(test::TextOf(expected) + std::string(kWarnings)));
     // A check says exactly what the conversion says, no more.
-    EXPECT_EQ(converter.CheckText(TestTree::Read(script), script.filename().string()), said);
+    EXPECT_EQ(
+        converter.CheckText(TestTree::Read(test::TextOf(script)), test::TextOf(script.filename())),
+        said);
 
     // Written to disk, the document is the same to the byte.
-    const std::string target = tree.Path(expected.filename());
-    EXPECT_TRUE(converter.ConvertFile(script, target).ok());
+    const std::string target = tree.Path(test::TextOf(expected.filename()));
+    EXPECT_TRUE(converter.ConvertFile(test::TextOf(script), target).ok());
     EXPECT_EQ(TestTree::Read(target), document);
 }
 
@@ -96,7 +98,7 @@ void CheckExample(const std::string& name, const std::vector<std::string>& names
     int documents = 0;
     for (const auto& entry : fs::directory_iterator(kExamples)) {
         const fs::path expected = entry.path();
-        const std::string file = expected.filename();
+        const std::string file = test::TextOf(expected.filename());
         if (ExampleOf(file, names) != name) {
             continue;
         }
@@ -138,7 +140,7 @@ TEST(Examples, EveryFileBelongsToAScript) {
     const std::vector<std::string> names = ExampleNames();
     EXPECT_GE(names.size(), 20u);
     for (const auto& entry : fs::directory_iterator(kExamples)) {
-        EXPECT_NE(ExampleOf(entry.path().filename(), names), "")
+        EXPECT_NE(ExampleOf(test::TextOf(entry.path().filename()), names), "")
             << entry.path().filename() << " belongs to no NAME.ksc";
     }
 }

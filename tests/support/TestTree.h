@@ -2,108 +2,70 @@
 
 // Real temporary folder trees for tests: made under $TMPDIR, removed with everything in them.
 
+#include "support/Platform.h"
+
 #include <algorithm>
-#include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tolvren::test {
 
 class TestTree {
 public:
-    TestTree() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tolvren-test-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        m_root = pattern;
-    }
+    TestTree() : m_root(MakeTemporaryFolder()) {}
     TestTree(const TestTree&) = delete;
     TestTree& operator=(const TestTree&) = delete;
-    ~TestTree() { RemoveAt(AT_FDCWD, m_root.c_str()); }
+    ~TestTree() { RemoveTree(m_root); }
 
     const std::string& Root() const { return m_root; }
-    std::string Path(const std::string& relative) const { return m_root + "/" + relative; }
+    /// `relative` ('/' between its folders) under the root, as the engine names it.
+    std::string Path(std::string relative) const {
+        std::replace(relative.begin(), relative.end(), '/', kSeparator);
+        return m_root + kSeparator + relative;
+    }
 
     /// Writes `bytes` to `relative`, creating its folders.
     std::string Write(const std::string& relative, const std::string& bytes = "x",
-                      mode_t mode = 0644) const {
+                      int mode = 0644) const {
         const std::string path = Path(relative);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-        ::chmod(path.c_str(), mode);
+        std::filesystem::create_directories(FsPath(path).parent_path());
+        std::ofstream(FsPath(path), std::ios::binary) << bytes;
+        SetMode(path, mode);
         return path;
     }
 
-    std::string MakeFolder(const std::string& relative, mode_t mode = 0755) const {
+    std::string MakeFolder(const std::string& relative, int mode = 0755) const {
         const std::string path = Path(relative);
-        std::filesystem::create_directories(path);
-        ::chmod(path.c_str(), mode);
+        std::filesystem::create_directories(FsPath(path));
+        SetMode(path, mode);
         return path;
     }
 
     void Link(const std::string& target, const std::string& relative) const {
-        std::filesystem::create_symlink(target, Path(relative));
+        std::filesystem::create_symlink(FsPath(target), FsPath(Path(relative)));
     }
 
     /// The sorted names in folder `relative` ("" for the root).
     std::vector<std::string> Names(const std::string& relative = "") const {
         std::vector<std::string> names;
         std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(Path(relative), ec)) {
-            names.push_back(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(FsPath(Path(relative)), ec)) {
+            names.push_back(TextOf(e.path().filename()));
         }
         std::sort(names.begin(), names.end());
         return names;
     }
 
     static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(FsPath(path), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    static bool Exists(const std::string& path) {
-        struct stat st {};
-        return ::lstat(path.c_str(), &st) == 0;
-    }
+    static bool Exists(const std::string& path) { return test::Exists(path); }
 
 private:
-    // Removes through descriptors, opening locked folders first, so that trees deeper than one
-    // path can name go too.
-    static void RemoveAt(int parent, const char* name) {
-        struct stat st {};
-        if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            return;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            ::fchmodat(parent, name, 0700, 0);
-            const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-            DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-            if (dir != nullptr) {
-                std::vector<std::string> names;
-                while (const dirent* item = ::readdir(dir)) {
-                    if (std::string(item->d_name) != "." && std::string(item->d_name) != "..") {
-                        names.emplace_back(item->d_name);
-                    }
-                }
-                for (const std::string& child : names) {
-                    RemoveAt(::dirfd(dir), child.c_str());
-                }
-                ::closedir(dir);
-            } else if (fd >= 0) {
-                ::close(fd);
-            }
-        }
-        ::unlinkat(parent, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0);
-    }
-
     std::string m_root;
 };
 
