@@ -13,6 +13,7 @@ int wmain(int argc, wchar_t** argv) {
         arguments.push_back(tolvren::Narrow(argv[i]));
     }
     std::vector<char*> pointers;
+    pointers.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) {
         pointers.push_back(argument.data());
     }

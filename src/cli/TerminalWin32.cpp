@@ -12,6 +12,7 @@ namespace {
 
 // The console a stream writes to, or null when it writes to a pipe or a file.
 HANDLE ConsoleOf(std::FILE* stream) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the C runtime hands the HANDLE over as an integer
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0 ? handle

@@ -76,6 +76,8 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
 
     CLI::App app{kDescription, std::string(kProgram)};
     app.set_help_flag("-h,--help", "Print this help and exit");
+    // "/songs" is a folder, also on Windows: options are GNU's everywhere.
+    app.allow_windows_style_options(false);
     app.footer(kFooter);
     std::string source;
     std::string target;

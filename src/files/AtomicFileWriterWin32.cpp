@@ -58,10 +58,6 @@ constexpr auto kReplacePause = std::chrono::milliseconds(100);
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-HANDLE FileOf(std::intptr_t handle) {
-    return reinterpret_cast<HANDLE>(handle);
-}
-
 std::wstring InFolder(const FolderHandlePtr& folder, const std::wstring& name) {
     return folder->GetNative().path + L"\\" + name;
 }
@@ -114,7 +110,7 @@ IoResult AtomicFileWriter::WriteOut(std::string_view bytes) {
     while (done < bytes.size()) {
         const auto asked = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD put = 0;
-        if (::WriteFile(FileOf(m_hFile), bytes.data() + done, asked, &put, nullptr) == 0) {
+        if (::WriteFile(AsHandle(m_hFile), bytes.data() + done, asked, &put, nullptr) == 0) {
             return IoResult::Failed(IoStep::WriteTarget, ErrnoFromWin32(::GetLastError()));
         }
         if (put == 0) {
@@ -127,7 +123,7 @@ IoResult AtomicFileWriter::WriteOut(std::string_view bytes) {
 
 IoResult AtomicFileWriter::CloseTemporary() {
     // Closing can report a delayed write error (a network share), so it counts like a write.
-    if (::CloseHandle(FileOf(std::exchange(m_hFile, -1))) == 0) {
+    if (::CloseHandle(AsHandle(std::exchange(m_hFile, -1))) == 0) {
         return IoResult::Failed(IoStep::WriteTarget, ErrnoFromWin32(::GetLastError()));
     }
     return {};
@@ -177,7 +173,7 @@ IoResult AtomicFileWriter::Publish(const FileIdentity* source) {
 
 void AtomicFileWriter::Discard() {
     if (m_hFile != -1) {
-        ::CloseHandle(FileOf(std::exchange(m_hFile, -1)));
+        ::CloseHandle(AsHandle(std::exchange(m_hFile, -1)));
     }
     if (!m_strTempName.empty()) {
         ::DeleteFileW(InFolder(m_pFolder, Widen(m_strTempName)).c_str());

@@ -294,7 +294,7 @@ FolderHandle::~FolderHandle() = default;
 
 InputFile::~InputFile() {
     if (m_hNative != -1) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(m_hNative));
+        ::CloseHandle(AsHandle(m_hNative));
     }
 }
 
@@ -328,7 +328,7 @@ IoResult InputFile::Open(const std::string& path) {
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size, int& error) {
     const auto asked = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     DWORD got = 0;
-    if (::ReadFile(reinterpret_cast<HANDLE>(m_hNative), buffer, asked, &got, nullptr) == 0) {
+    if (::ReadFile(AsHandle(m_hNative), buffer, asked, &got, nullptr) == 0) {
         error = ErrnoFromWin32(::GetLastError());
         return -1;
     }

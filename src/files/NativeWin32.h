@@ -2,6 +2,7 @@
 
 #include "files/FileSystem.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <windows.h>
@@ -21,6 +22,12 @@ bool IdentityOfHandle(HANDLE handle, FileIdentity& identity);
 /// The identity of a file by its path alone, as Windows compares names: for files a scan lists,
 /// where opening each to ask would cost more than the whole conversion.
 FileIdentity PathIdentity(const std::string& path);
+
+/// The HANDLE a writer or a reader keeps in its integer member (a descriptor on Linux).
+inline HANDLE AsHandle(std::intptr_t value) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the integer was a HANDLE to begin with
+    return reinterpret_cast<HANDLE>(value);
+}
 
 /// `text` in upper case as NTFS compares names (the invariant locale).
 std::wstring UpperCase(std::wstring_view text);

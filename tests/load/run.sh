@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Load test: a seeded tree of many songs converted to the end with bounded memory, beside a plain
 # copy of the same files; then a Ctrl-C in the middle of a second run must take effect within one
-# file. Uses the developer build.
-#   tests/load/run.sh [FILES=100000] [PEAK_RSS_LIMIT_KB=102400]
+# file. Uses the programs of BUILD (build/dev unless given).
+#   tests/load/run.sh [FILES=100000] [PEAK_RSS_LIMIT_KB=102400] [BUILD=build/dev]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 files=${1:-100000}
 limit_kb=${2:-102400}
-cli=build/dev/src/cli/tolvren-cli
-make_corpus=build/dev/bench/make_corpus
-[[ -x $cli && -x $make_corpus ]] || { echo "build the dev preset first"; exit 1; }
+build=${3:-build/dev}
+cli=$build/src/cli/tolvren-cli
+make_corpus=$build/bench/make_corpus
+[[ -x $cli && -x $make_corpus ]] || { echo "build $build first (cmake --build --preset ...)"; exit 1; }
 
 source bench/common.sh
 scratch_folder load
