@@ -35,12 +35,14 @@ BOOL WINAPI OnControl(DWORD type) {
     if (g_pControl != nullptr) {
         g_pControl->RequestStop();
     }
-    if (closing && g_hRunEnded != nullptr) {
-        // The handler runs on a thread of its own and the process ends when it returns: let
-        // the current file finish and the run end first.
-        if (::WaitForSingleObject(g_hRunEnded, kCloseWaitMs) != WAIT_OBJECT_0) {
+    if (closing) {
+        // The handler runs on a thread of its own and Windows ends the process when it returns:
+        // let the current file finish and the run end (its last status printed) first.
+        if (g_hRunEnded == nullptr ||
+            ::WaitForSingleObject(g_hRunEnded, kCloseWaitMs) != WAIT_OBJECT_0) {
             RemoveTemporariesNow();
         }
+        ::ExitProcess(static_cast<UINT>(128 + signal));
     }
     return TRUE;
 }

@@ -12,7 +12,9 @@ started=$SECONDS
 
 # The package's folders take their modes from the build tree; lintian wants 0755.
 umask 022
-cmake --preset release >/dev/null
+# Warnings are errors here, as in the developer build: the optimiser of a release build sees
+# things a debug build does not.
+cmake --preset release -DTOLVREN_WERROR=ON >/dev/null
 cmake --build --preset release -j"$(nproc)"
 rm -f build/release/tolvren_*.deb
 (cd build/release && cpack -G DEB >cpack.log 2>&1) || { cat build/release/cpack.log; fail "cpack"; }
