@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <cstring>
 #include <cwchar>
+#include <shlwapi.h>
 #include <string>
 
 namespace tolvren::win32 {
@@ -16,6 +17,13 @@ namespace {
 
 // Column widths in dialog units; the reason takes the rest.
 constexpr int kPathColumnWidth = 130;
+
+// `text` into the list's buffer of `size` characters, cut short where it must be.
+void CopyInto(const std::wstring& text, wchar_t* buffer, int size) {
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+    std::wmemcpy(buffer, text.data(), length);
+    buffer[length] = L'\0';
+}
 
 class ProblemList {
 public:
@@ -35,7 +43,7 @@ private:
     void OnInitDialog(HWND hDlg) {
         m_hWnd = hDlg;
         m_hList = ::GetDlgItem(hDlg, IDC_PROBLEM_LIST);
-        ListView_SetExtendedListViewStyle(m_hList, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP |
+        ListView_SetExtendedListViewStyle(m_hList, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP |
                                                        LVS_EX_DOUBLEBUFFER);
         RECT widths{0, 0, kPathColumnWidth, 0};
         ::MapDialogRect(hDlg, &widths);
@@ -68,7 +76,7 @@ private:
         switch (message) {
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_COPY) {
-                Copy();
+                CopyToClipboard();
             } else if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
                 ::EndDialog(m_hWnd, IDOK);
             }
@@ -97,23 +105,50 @@ private:
             LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header))->item;
             if ((item.mask & LVIF_TEXT) != 0 && item.cchTextMax > 0 && item.iItem >= 0 &&
                 static_cast<std::size_t>(item.iItem) < m_problems.size()) {
+                const auto column = static_cast<ProblemColumn>(item.iSubItem);
                 const std::wstring text =
-                    Widen(ProblemCell(m_problems[static_cast<std::size_t>(item.iItem)],
-                                      static_cast<ProblemColumn>(item.iSubItem)));
-                const std::size_t length =
-                    std::min(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
-                std::wmemcpy(item.pszText, text.data(), length);
-                item.pszText[length] = L'\0';
+                    Widen(ProblemCell(m_problems[static_cast<std::size_t>(item.iItem)], column));
+                CopyInto(text, item.pszText, item.cchTextMax);
+                if (column != ProblemColumn::Reason) {
+                    FitPath(item.pszText, item.iSubItem);
+                }
+            }
+            return TRUE;
+        }
+        if (header.code == LVN_GETINFOTIPW) {
+            auto& tip = *reinterpret_cast<NMLVGETINFOTIPW*>(const_cast<NMHDR*>(&header));
+            if (tip.cchTextMax > 0 && tip.iItem >= 0 &&
+                static_cast<std::size_t>(tip.iItem) < m_problems.size()) {
+                std::wstring text;
+                for (int column = 0; column < kProblemColumnCount; ++column) {
+                    text += Widen(ProblemCell(m_problems[static_cast<std::size_t>(tip.iItem)],
+                                              static_cast<ProblemColumn>(column))) +
+                            (column + 1 < kProblemColumnCount ? L"\n" : L"");
+                }
+                CopyInto(text, tip.pszText, tip.cchTextMax);
             }
             return TRUE;
         }
         if (header.code == LVN_KEYDOWN &&
             reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey == 'C' &&
             ::GetKeyState(VK_CONTROL) < 0) {
-            Copy();
+            CopyToClipboard();
             return TRUE;
         }
         return FALSE;
+    }
+
+    // A path too long for its column keeps its file name and loses folders in the middle
+    // ("C:\songs\...\情歌.ksc"); the whole row shows when the pointer rests on it, and is copied.
+    void FitPath(wchar_t* path, int column) const {
+        const HDC dc = ::GetDC(m_hList);
+        const HGDIOBJ previous =
+            ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(m_hList, WM_GETFONT, 0, 0)));
+        constexpr int kCellMargin = 12; // the list's own padding on both sides
+        ::PathCompactPathW(
+            dc, path, static_cast<UINT>(ListView_GetColumnWidth(m_hList, column) - kCellMargin));
+        ::SelectObject(dc, previous);
+        ::ReleaseDC(m_hList, dc);
     }
 
     void Layout(int width, int height) {
@@ -129,7 +164,7 @@ private:
         }
     }
 
-    void Copy() const {
+    void CopyToClipboard() const {
         std::vector<const RunProblem*> rows;
         for (int row = ListView_GetNextItem(m_hList, -1, LVNI_SELECTED); row >= 0;
              row = ListView_GetNextItem(m_hList, row, LVNI_SELECTED)) {
