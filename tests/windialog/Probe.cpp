@@ -2,6 +2,8 @@
 // cross compiler and run under wine beside tolvren.exe:
 //   probe window TITLE        waits until a visible window titled TITLE exists
 //   probe gone TITLE          waits until no window is titled TITLE
+//   probe menu                waits until a menu is open
+//   probe clipboard           the text on the clipboard
 //   probe text NAME           the text of the main window's control NAME (source, bar, …)
 //   probe state NAME          "checked" or "unchecked", then "enabled" or "disabled"
 //   probe focus               the focused control's name and its selection: "source 0 12"
@@ -103,6 +105,26 @@ int wmain(int argc, wchar_t** argv) {
         })
                    ? 0
                    : 1;
+    }
+    if (command == L"menu") {
+        return WaitFor([] {
+            const HWND menu = ::FindWindowW(L"#32768", nullptr);
+            return menu != nullptr && ::IsWindowVisible(menu) != 0;
+        })
+                   ? 0
+                   : 1;
+    }
+    if (command == L"clipboard") {
+        if (::OpenClipboard(nullptr) == 0) {
+            return 1;
+        }
+        const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+        if (data != nullptr) {
+            Print(static_cast<const wchar_t*>(::GlobalLock(data)));
+            ::GlobalUnlock(data);
+        }
+        ::CloseClipboard();
+        return data != nullptr ? 0 : 1;
     }
     const HWND main = Main();
     if (command == L"text") {

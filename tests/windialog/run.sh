@@ -4,15 +4,17 @@
 # window what it shows. One wine prefix, one wineserver, one X server, all thrown away at the end:
 #   tests/windialog/run.sh BUILD_DIR [--screenshots DIR]
 # BUILD_DIR is the Windows build (cmake --preset windows). Checked:
-# 1. Without settings the window opens empty with the source box focused; the folders and the
-#    author are typed, Tab goes from box to box, Enter starts; the documents are those that
-#    tolvren-cli.exe of the same build writes, byte for byte; the bar ends with the final text.
+# 1. Without settings the window opens empty with the source box focused; the folder dialog
+#    opens from 浏览 and, cancelled, changes nothing; the folders and the author are typed, Tab
+#    goes from box to box, Enter starts; the documents are those that tolvren-cli.exe of the same
+#    build writes, byte for byte; the bar ends with the final text; 详情… lists the problems and
+#    Ctrl+C copies them; the About box opens from the system menu and on F1.
 # 2. Esc closes the idle window, and the choices are in HKCU\Software\Tolvren.
 # 3. Opened again, the window shows them, the source selected; a new target is typed, Enter
 #    starts, Alt+T stops the run: the documents written are exactly the ones the bar reports.
 # 4. tolvren.exe FOLDER: FOLDER and FOLDER\kmc, the rest as kept.
 # With --screenshots, PNGs of the idle window, a run with problems (its tooltip shown), the
-# problem list and the About box go to DIR, and the idle window once more at 144 DPI.
+# problem list, the About box and the system menu go to DIR, and the idle window at 144 DPI.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -128,6 +130,13 @@ expect "KMC at start" "$(probe state kmc)" "checked enabled"
 expect "Stop at start" "$(probe state stop)" "unchecked disabled"
 expect "encoding at start" "$(probe text encoding)" "GBK"
 shot idle
+xdotool key shift+Tab shift+Tab space # 浏览 beside the source box
+probe window 请选择文件夹... || fail "浏览 opened no folder dialog"
+xdotool key Escape
+probe gone 请选择文件夹... || fail "Esc did not close the folder dialog"
+expect "the source after a cancelled folder dialog" "$(probe text source)" ""
+xdotool key Tab Tab # past 浏览 beside the target box, round to the source box
+expect "focus after the folder dialog" "$(probe focus)" "source 0 0"
 out=$work/out
 blocked "$out"
 xdotool type --delay 2 "$(winpath "$songs")"
@@ -150,17 +159,30 @@ if [[ -n $shots ]]; then
     xdotool mousemove $((x + w / 2)) $((y + h / 2))
     sleep 1.5 # the tooltip's own delay
     shot run-with-problems
-    xdotool key alt+d
-    probe window 转换中的问题 || fail "详情… opened no list"
-    shot problem-list
-    xdotool key Escape
-    probe gone 转换中的问题 || fail "Esc did not close the list"
-    xdotool key F1
-    probe window '关于 Tolvren' || fail "F1 opened no About box"
-    shot about
-    xdotool key Return
-    probe gone '关于 Tolvren' || fail "Enter did not close the About box"
 fi
+xdotool key alt+d
+probe window 转换中的问题 || fail "详情… opened no list"
+shot problem-list
+xdotool key ctrl+c # nothing selected: every problem
+copied=$(probe clipboard) || fail "Ctrl+C put nothing on the clipboard"
+expect "the copied heading" "$(head -n 1 <<<"$copied")" $'源路径\t目标路径\t原因'
+grep -q $'blocked.ksc\t.*blocked.kmc\t' <<<"$copied" || fail "the copied list has no row for blocked.ksc"
+xdotool key Escape
+probe gone 转换中的问题 || fail "Esc did not close the list"
+# About: from the system menu's own entry, and on F1.
+xdotool key alt+space
+probe menu || fail "Alt+Space opened no system menu"
+shot system-menu
+# The last entry, 关于 Tolvren(&A)...; its A would open wine's own entry, "About Wine", first.
+xdotool key Up Return
+probe window '关于 Tolvren' || fail "the system menu's entry opened no About box"
+shot about
+xdotool key Return
+probe gone '关于 Tolvren' || fail "Enter did not close the About box"
+xdotool key F1
+probe window '关于 Tolvren' || fail "F1 opened no About box"
+xdotool key Escape
+probe gone '关于 Tolvren' || fail "Esc did not close the About box"
 
 # --- 2. Esc closes the idle window; the choices are kept.
 xdotool key Escape
