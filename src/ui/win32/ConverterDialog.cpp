@@ -22,6 +22,8 @@ constexpr UINT kRunReturnedMessage = WM_APP + 1;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kFrameMs = 16;
 constexpr UINT_PTR kDropSubclassId = 1;
+// WM_COMMAND's notification code for a command from the accelerator table (F1).
+constexpr WORD kFromAccelerator = 1;
 
 constexpr std::pair<int, OutputFormat> kFormatRadios[] = {{IDC_KMC, OutputFormat::Kmc},
                                                           {IDC_XML, OutputFormat::Xml},
@@ -50,6 +52,11 @@ ConverterDialog::ConverterDialog(HINSTANCE instance, RunMonitor::RunFunction run
       m_monitor(std::move(run), [this] { ::PostMessageW(m_hWnd, kRunReturnedMessage, 0, 0); }) {}
 
 ConverterDialog::~ConverterDialog() {
+    // A run still going ends after its file, and is joined while its message can reach a window.
+    if (m_monitor.IsActive()) {
+        m_monitor.RequestExit();
+        m_monitor.Finish();
+    }
     if (m_hWnd != nullptr) {
         ::DestroyWindow(m_hWnd);
     }
@@ -58,7 +65,7 @@ ConverterDialog::~ConverterDialog() {
             ::DestroyIcon(icon);
         }
     }
-} // the monitor then ends a run that is still going
+}
 
 bool ConverterDialog::Create(const std::wstring& sourceFolder) {
     m_strGivenFolder = sourceFolder;
@@ -101,7 +108,7 @@ INT_PTR ConverterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*
     switch (message) {
     case WM_COMMAND:
         // Clicks, Enter and Esc, and F1 through the accelerators.
-        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1) {
+        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == kFromAccelerator) {
             OnCommand(LOWORD(wParam));
         }
         return TRUE;
