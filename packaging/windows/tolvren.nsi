@@ -298,6 +298,9 @@ Section "$(SecMainName)" SecMain
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize ${SecMain} $0
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+!ifdef HAVE_DIALOG
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "ContextMenu" 0 ; until its section says otherwise
+!endif
 SectionEnd
 
 Section /o "$(SecPathName)" SecPath
@@ -328,18 +331,17 @@ Section "$(SecContextMenuName)" SecContextMenu
 SectionEnd
 !endif
 
-; The context menu as asked, else as the install being upgraded had it, else on.
-!macro TOLVREN_CHOOSE_CONTEXT_MENU
+; The context menu as the install being upgraded had it: on, unless it was left out (an install
+; without the dialog had no say, and gets it).
+!macro TOLVREN_CONTEXT_MENU_AS_BEFORE
 !ifdef HAVE_DIALOG
   ClearErrors
-  ${GetOptions} $R0 "/NoContextMenu" $0
-  ${IfNot} ${Errors}
+  ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "ContextMenu"
+  ${If} ${Errors}
+  ${OrIf} $0 = 1
+    !insertmacro SelectSection ${SecContextMenu}
+  ${Else}
     !insertmacro UnselectSection ${SecContextMenu}
-  ${ElseIf} $Previous != ""
-    ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "ContextMenu"
-    ${If} $0 <> 1
-      !insertmacro UnselectSection ${SecContextMenu}
-    ${EndIf}
   ${EndIf}
 !endif
 !macroend
@@ -395,7 +397,14 @@ Function .onInit
       !insertmacro SelectSection ${SecPath}
     ${EndIf}
   ${EndIf}
-  !insertmacro TOLVREN_CHOOSE_CONTEXT_MENU
+  !insertmacro TOLVREN_CONTEXT_MENU_AS_BEFORE
+!ifdef HAVE_DIALOG
+  ClearErrors
+  ${GetOptions} $R0 "/NoContextMenu" $0
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecContextMenu}
+  ${EndIf}
+!endif
 FunctionEnd
 
 Function ModePage
@@ -429,13 +438,7 @@ Function ModePageLeave
   ${If} $0 = 1
     !insertmacro SelectSection ${SecPath}
   ${EndIf}
-!ifdef HAVE_DIALOG
-  ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "ContextMenu"
-  ${If} $Previous != ""
-  ${AndIf} $0 <> 1
-    !insertmacro UnselectSection ${SecContextMenu}
-  ${EndIf}
-!endif
+  !insertmacro TOLVREN_CONTEXT_MENU_AS_BEFORE
 FunctionEnd
 
 ; Removes exactly what the installer put there: its files one by one and the folders they were in
