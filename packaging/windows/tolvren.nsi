@@ -14,6 +14,10 @@
 ;   /AllUsers     install for every user of the computer: Program Files, HKLM; needs an administrator
 ;   /CurrentUser  install for the current user alone: their own profile, HKCU
 ;   /AddToPath    put the install folder on PATH (as ticking it on the components page does)
+;   /NoContextMenu  leave out "用 Tolvren 转换" on folders' context menu (with the dialog; on by
+;                 default, and an upgrade keeps what the install before it had)
+; The uninstaller takes /RemoveSettings: the uninstalling user's settings (HKCU\Software\Tolvren)
+; go too, as ticking it on its components page does; without it they stay.
 ; Without /AllUsers or /CurrentUser an existing install keeps its mode; else an administrator
 ; installs for all users and anyone else for themselves. Everything the installer writes (files,
 ; Apps & features entry, Start menu, PATH) goes to the folders and the hive of that one mode.
@@ -34,6 +38,9 @@ ManifestSupportedOS all
 !define UNINSTALLER "uninstall.exe"
 !define CONSOLE_SHORTCUT "Tolvren 命令行.lnk"
 !define DIALOG_SHORTCUT "Tolvren.lnk"
+!define SETTINGS_KEY "Software\Tolvren"
+!define FOLDER_VERB "Software\Classes\Directory\shell\Tolvren"
+!define BACKGROUND_VERB "Software\Classes\Directory\Background\shell\Tolvren"
 !define FOLDERID_UserProgramFiles {5CD7AEE2-2219-4A67-B85D-6C9CE15660CB}
 !define ERROR_ELEVATION_REQUIRED 740
 
@@ -91,6 +98,7 @@ Page custom ModePage ModePageLeave
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
 ; The first language is the one for a Windows in a language of neither: English. A Chinese Windows
@@ -126,6 +134,12 @@ LangString PreviousFailed ${LANG_ENGLISH} "The installed version in $0 could not
 LangString PreviousFailed ${LANG_SIMPCHINESE} "无法移除 $0 中已安装的版本 (状态 $1)。没有做任何更改。"
 LangString PathFailed ${LANG_ENGLISH} "PATH was left as it was: $0"
 LangString PathFailed ${LANG_SIMPCHINESE} "PATH 未被修改：$0"
+LangString SecContextMenuName ${LANG_ENGLISH} "Add $\"用 Tolvren 转换$\" to folders' context menu in Explorer"
+LangString SecContextMenuName ${LANG_SIMPCHINESE} "在资源管理器的文件夹右键菜单中添加“用 Tolvren 转换”"
+LangString UnSecProgramName ${LANG_ENGLISH} "Tolvren"
+LangString UnSecProgramName ${LANG_SIMPCHINESE} "Tolvren"
+LangString UnSecSettingsName ${LANG_ENGLISH} "My Tolvren settings (folders, author, format)"
+LangString UnSecSettingsName ${LANG_SIMPCHINESE} "我的 Tolvren 设置 (文件夹、作者、格式)"
 LangString ConsoleShortcut ${LANG_ENGLISH} "A command prompt in Tolvren's folder"
 LangString ConsoleShortcut ${LANG_SIMPCHINESE} "在 Tolvren 的文件夹中打开命令提示符"
 
@@ -284,6 +298,9 @@ Section "$(SecMainName)" SecMain
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize ${SecMain} $0
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
+!ifdef HAVE_DIALOG
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "ContextMenu" 0 ; until its section says otherwise
+!endif
 SectionEnd
 
 Section /o "$(SecPathName)" SecPath
@@ -299,6 +316,35 @@ Section /o "$(SecPathName)" SecPath
     MessageBox MB_OK|MB_ICONEXCLAMATION "$(PathFailed)" /SD IDOK
   ${EndIf}
 SectionEnd
+
+!ifdef HAVE_DIALOG
+; "用 Tolvren 转换" on a folder and on a folder's background, in the hive of the install mode. The
+; folder goes to the dialog as one argument, quoted, never inside a command of its own.
+Section "$(SecContextMenuName)" SecContextMenu
+  WriteRegStr SHCTX "${FOLDER_VERB}" "" "用 Tolvren 转换"
+  WriteRegStr SHCTX "${FOLDER_VERB}" "Icon" '"$INSTDIR\tolvren.exe",0'
+  WriteRegStr SHCTX "${FOLDER_VERB}\command" "" '"$INSTDIR\tolvren.exe" "%1"'
+  WriteRegStr SHCTX "${BACKGROUND_VERB}" "" "用 Tolvren 转换"
+  WriteRegStr SHCTX "${BACKGROUND_VERB}" "Icon" '"$INSTDIR\tolvren.exe",0'
+  WriteRegStr SHCTX "${BACKGROUND_VERB}\command" "" '"$INSTDIR\tolvren.exe" "%V"'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "ContextMenu" 1
+SectionEnd
+!endif
+
+; The context menu as the install being upgraded had it: on, unless it was left out (an install
+; without the dialog had no say, and gets it).
+!macro TOLVREN_CONTEXT_MENU_AS_BEFORE
+!ifdef HAVE_DIALOG
+  ClearErrors
+  ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "ContextMenu"
+  ${If} ${Errors}
+  ${OrIf} $0 = 1
+    !insertmacro SelectSection ${SecContextMenu}
+  ${Else}
+    !insertmacro UnselectSection ${SecContextMenu}
+  ${EndIf}
+!endif
+!macroend
 
 Function .onInit
   StrCpy $DirGiven $INSTDIR
@@ -351,6 +397,14 @@ Function .onInit
       !insertmacro SelectSection ${SecPath}
     ${EndIf}
   ${EndIf}
+  !insertmacro TOLVREN_CONTEXT_MENU_AS_BEFORE
+!ifdef HAVE_DIALOG
+  ClearErrors
+  ${GetOptions} $R0 "/NoContextMenu" $0
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecContextMenu}
+  ${EndIf}
+!endif
 FunctionEnd
 
 Function ModePage
@@ -384,8 +438,52 @@ Function ModePageLeave
   ${If} $0 = 1
     !insertmacro SelectSection ${SecPath}
   ${EndIf}
+  !insertmacro TOLVREN_CONTEXT_MENU_AS_BEFORE
 FunctionEnd
 
+; Removes exactly what the installer put there: its files one by one and the folders they were in
+; when nothing else is left in them (a user may keep songs there). The entry, the shortcut and the
+; PATH entry go only when the entry is this folder's, so a stray copy cannot take another's.
+Section "un.$(UnSecProgramName)" UnSecProgram
+  SectionIn RO
+  Push $INSTDIR
+  Call un.EnsureProgramsClosed
+
+  ${If} $Previous == $INSTDIR
+    ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "AddedToPath"
+    ${If} $0 = 1
+      !insertmacro TOLVREN_PUSH_PATH_KEY
+      Push $INSTDIR
+      Push "remove"
+      Call un.TolvrenPathEdit
+      Pop $0
+      ${If} $0 != "changed"
+      ${AndIf} $0 != "unchanged"
+        DetailPrint "$(PathFailed)"
+      ${EndIf}
+    ${EndIf}
+!ifdef HAVE_DIALOG
+    Delete "$SMPROGRAMS\${DIALOG_SHORTCUT}"
+    DeleteRegKey SHCTX "${FOLDER_VERB}"
+    DeleteRegKey SHCTX "${BACKGROUND_VERB}"
+!else
+    Delete "$SMPROGRAMS\${CONSOLE_SHORTCUT}"
+!endif
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ${EndIf}
+
+  !insertmacro TOLVREN_UNINSTALL_FILES
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+SectionEnd
+
+; The settings of the user who uninstalls, and only when asked: an upgrade's silent uninstall, or a
+; user who only wants the program gone, keeps them.
+Section /o "un.$(UnSecSettingsName)" UnSecSettings
+  DeleteRegKey HKCU "${SETTINGS_KEY}"
+SectionEnd
+
+; After the sections, whose numbers it uses.
 Function un.onInit
   ${un.GetParameters} $R0
   ClearErrors
@@ -416,37 +514,9 @@ Function un.onInit
     Quit
   ${EndIf}
   Call un.ApplyMode
-FunctionEnd
-
-; Removes exactly what the installer put there: its files one by one and the folders they were in
-; when nothing else is left in them (a user may keep songs there). The entry, the shortcut and the
-; PATH entry go only when the entry is this folder's, so a stray copy cannot take another's.
-Section "Uninstall"
-  Push $INSTDIR
-  Call un.EnsureProgramsClosed
-
-  ${If} $Previous == $INSTDIR
-    ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "AddedToPath"
-    ${If} $0 = 1
-      !insertmacro TOLVREN_PUSH_PATH_KEY
-      Push $INSTDIR
-      Push "remove"
-      Call un.TolvrenPathEdit
-      Pop $0
-      ${If} $0 != "changed"
-      ${AndIf} $0 != "unchanged"
-        DetailPrint "$(PathFailed)"
-      ${EndIf}
-    ${EndIf}
-!ifdef HAVE_DIALOG
-    Delete "$SMPROGRAMS\${DIALOG_SHORTCUT}"
-!else
-    Delete "$SMPROGRAMS\${CONSOLE_SHORTCUT}"
-!endif
-    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  ClearErrors
+  ${un.GetOptions} $R0 "/RemoveSettings" $0
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${UnSecSettings}
   ${EndIf}
-
-  !insertmacro TOLVREN_UNINSTALL_FILES
-  Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
-SectionEnd
+FunctionEnd

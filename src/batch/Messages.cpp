@@ -395,6 +395,13 @@ std::string DescribeUnknownEncoding(std::string_view name, Language language) {
                        EscapeControls(name), LegacyEncodingsHint());
 }
 
+std::string DescribeNotAFolder(std::string_view name, Language language) {
+    if (language == Language::Chinese) {
+        return fmt::format("不是文件夹：{}", Name(name, language));
+    }
+    return fmt::format("{}: not a folder", Name(name, language));
+}
+
 std::string ScanStatusText(int folders, int files) {
     return fmt::format("正在查找：{} 个文件夹，{} 个文件", folders, files);
 }
@@ -452,6 +459,44 @@ std::string ProblemCountsText(const RunSummary& summary) {
         return {};
     }
     return fmt::format("{}。详见“详情…”。", fmt::join(counts, "，"));
+}
+
+std::string ProblemHeading(ProblemColumn column) {
+    switch (column) {
+    case ProblemColumn::Source:
+        return "源路径";
+    case ProblemColumn::Target:
+        return "目标路径";
+    default:
+        return "原因";
+    }
+}
+
+std::string ProblemCell(const RunProblem& problem, ProblemColumn column) {
+    const bool targetFolder = problem.kind == RunProblem::Kind::TargetFolder;
+    switch (column) {
+    case ProblemColumn::Source:
+        return targetFolder ? std::string() : NameForDisplay(problem.path);
+    case ProblemColumn::Target:
+        return NameForDisplay(targetFolder ? problem.path : problem.targetPath);
+    default:
+        return DescribeReason(problem, Language::Chinese);
+    }
+}
+
+std::string ProblemListText(const std::vector<const RunProblem*>& problems) {
+    const auto line = [](auto cell) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < kProblemColumnCount; ++column) {
+            cells.push_back(cell(static_cast<ProblemColumn>(column)));
+        }
+        return fmt::format("{}\n", fmt::join(cells, "\t"));
+    };
+    std::string text = line(&ProblemHeading);
+    for (const RunProblem* problem : problems) {
+        text += line([problem](ProblemColumn column) { return ProblemCell(*problem, column); });
+    }
+    return text;
 }
 
 } // namespace tolvren

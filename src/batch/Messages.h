@@ -50,6 +50,10 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
 std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language);
 
+/// A folder named on the dialog's command line that is none: "FOLDER: not a folder" /
+/// "不是文件夹：FOLDER".
+std::string DescribeNotAFolder(std::string_view name, Language language);
+
 /// An encoding that cannot be used: "--encoding: unknown encoding 'x' (try auto, gbk, …)" /
 /// "无法使用编码 x".
 std::string DescribeUnknownEncoding(std::string_view name, Language language);
@@ -74,5 +78,18 @@ std::string FailureSuffix(int failedFiles, int unreadableFolders);
 /// The counts of a run's problems for the window's bar: "1 个文件未能转换，2 个文件有警告。详见
 /// “详情…”。"; empty when there were none.
 std::string ProblemCountsText(const RunSummary& summary);
+
+/// The columns of the dialogs' list of a run's problems.
+enum class ProblemColumn { Source, Target, Reason };
+inline constexpr int kProblemColumnCount = 3;
+/// A column's heading: "源路径", "目标路径", "原因".
+std::string ProblemHeading(ProblemColumn column);
+/// What the list shows of `problem` in `column`: the names by NameForDisplay, the reason by
+/// DescribeReason in Chinese. A target folder that cannot be made is the run's target, not a
+/// source.
+std::string ProblemCell(const RunProblem& problem, ProblemColumn column);
+/// What a copy of the list puts on the clipboard: the heading line, then one line per problem,
+/// the columns separated by tabs, so that a spreadsheet or an editor takes it apart again.
+std::string ProblemListText(const std::vector<const RunProblem*>& problems);
 
 } // namespace tolvren

@@ -59,12 +59,11 @@ int ConverterApp::InitInstance() {
     dialog.show();
     if (!info.notAFolder.isEmpty()) {
         const std::string name = ToPath(info.notAFolder);
-        std::fprintf(stderr, "tolvren: %s: not a folder\n", EscapeControls(name).c_str());
+        std::fprintf(stderr, "tolvren: %s\n", DescribeNotAFolder(name, Language::English).c_str());
         // Started from a launcher, nobody sees stderr: the window says it as well.
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
-                            QStringLiteral("不是文件夹：%1").arg(FromText(NameForDisplay(name))),
-                            QMessageBox::Ok, &dialog);
+        auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
+                                    FromText(DescribeNotAFolder(name, Language::Chinese)),
+                                    QMessageBox::Ok, &dialog);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     }

@@ -25,6 +25,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
@@ -65,15 +66,23 @@ QString ExpandHome(const QString& typed) {
     return home.isEmpty() ? typed : home + typed.mid(1);
 }
 
-// The encodings the window offers for scripts without a byte-order mark, by the names
-// InputEncoding::FromName takes.
-struct EncodingChoice {
-    const char* text;
-    const char* name;
+// The choices the window was left with, kept in $XDG_CONFIG_HOME/Tolvren/Tolvren.conf.
+class SettingsStore : public ChoiceStore {
+public:
+    std::optional<std::string> Read(std::string_view name) const override {
+        const QVariant value = m_settings.value(Key(name));
+        return value.isValid() ? std::optional(value.toString().toStdString()) : std::nullopt;
+    }
+    void Write(std::string_view name, const std::string& value) override {
+        m_settings.setValue(Key(name), QString::fromStdString(value));
+    }
+
+private:
+    static QString Key(std::string_view name) {
+        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    mutable QSettings m_settings{QStringLiteral("Tolvren"), QStringLiteral("Tolvren")};
 };
-constexpr EncodingChoice kEncodings[] = {
-    {"自动", "auto"}, {"GBK", "gbk"}, {"GB18030", "gb18030"}, {"Big5", "big5"}, {"UTF-8", "utf-8"}};
-constexpr int kDefaultEncoding = 1; // GBK, as tolvren-cli reads scripts without -e
 
 // The window shows the newest state of a run this often; nobody sees more than one per frame.
 constexpr int kFrameMs = 16;
@@ -105,9 +114,44 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    m_radioKmc->setChecked(true);
     m_btnStop->setEnabled(false);
     m_btnDetails->setEnabled(false);
+    ApplyChoices(RestoreChoices(SettingsStore()));
+}
+
+void ConverterDialog::SetSourceFolder(const QString& folder) {
+    ApplySourceFolder(folder);
+    m_editSource->selectAll();
+}
+
+void ConverterDialog::ApplyChoices(const DialogChoices& choices) {
+    m_strSourceDir = FromText(choices.sourceDir);
+    m_strTargetDir = FromText(choices.targetDir);
+    m_strAuthor = FromText(choices.author);
+    UpdateData(Exchange::ToControls);
+    // The first box has the focus: typing replaces a restored folder, as in a Windows dialog.
+    m_editSource->selectAll();
+    m_formatGroup->button(static_cast<int>(choices.format))->setChecked(true);
+    m_comboEncoding->setCurrentIndex(
+        m_comboEncoding->findData(QString::fromStdString(choices.encoding)));
+    m_checkOpenTarget->setChecked(choices.openTarget);
+}
+
+DialogChoices ConverterDialog::CurrentChoices() {
+    UpdateData(Exchange::FromControls);
+    return {m_strSourceDir.toStdString(),
+            m_strTargetDir.toStdString(),
+            m_strAuthor.toStdString(),
+            static_cast<OutputFormat>(m_formatGroup->checkedId()),
+            m_comboEncoding->currentData().toString().toStdString(),
+            m_checkOpenTarget->isChecked()};
+}
+
+void ConverterDialog::Close() {
+    // Only ever without a run: an Exit during one closes the window when the worker has returned.
+    SettingsStore store;
+    StoreChoices(CurrentChoices(), store);
+    QDialog::reject();
 }
 
 ConverterDialog::~ConverterDialog() = default; // the monitor ends a run that is still going
@@ -160,10 +204,9 @@ void ConverterDialog::CreateControls() {
     m_comboEncoding = new QComboBox(this);
     place(m_comboEncoding, ids::kEncodingCombo, 59, 93, 66, 13);
     m_comboEncoding->setAccessibleName(QStringLiteral("编码"));
-    for (const EncodingChoice& choice : kEncodings) {
+    for (const EncodingChoice& choice : DialogEncodings()) {
         m_comboEncoding->addItem(QString::fromUtf8(choice.text), QLatin1String(choice.name));
     }
-    m_comboEncoding->setCurrentIndex(kDefaultEncoding);
     m_checkOpenTarget = new QCheckBox(QStringLiteral("打开目标目录"), this);
     place(m_checkOpenTarget, ids::kOpenTargetCheck, 174, 94, 64, 10);
     m_btnStart = button(ids::kStart, QStringLiteral("开始(&S)"), 59, 128, 50);
@@ -318,7 +361,7 @@ void ConverterDialog::OnStop() {
 void ConverterDialog::OnCancel() {
     m_monitor.RequestExit();
     if (!IsRunActive()) {
-        QDialog::reject();
+        Close();
     }
 }
 
@@ -376,7 +419,7 @@ void ConverterDialog::OnRunFinished() {
         box->open();
     }
     if (m_monitor.ExitRequested()) {
-        QDialog::reject();
+        Close();
     }
 }
 

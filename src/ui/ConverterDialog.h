@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/DialogChoices.h"
 #include "batch/RunMonitor.h"
 #include "ui/FolderPicker.h"
 
@@ -22,6 +23,9 @@ class TextProgressCtrl;
 
 /// The main window: source and target folders, author, output format, the scripts' encoding, and
 /// a run of the batch worker on a thread of its own with its progress and its problems.
+///
+/// The window opens with the choices it was closed with (QSettings, under $XDG_CONFIG_HOME), and
+/// keeps them again when it closes.
 ///
 /// The window shows a run through a RunMonitor: a timer on the window's thread shows the newest
 /// state once a frame, and when the worker returns a queued signal brings the window to take the
@@ -51,7 +55,7 @@ public:
     bool IsRunActive() const { return m_monitor.IsActive(); }
 
     /// Takes `folder` as the source as browsing to it does: the target becomes its kmc subfolder.
-    void SetSourceFolder(const QString& folder) { ApplySourceFolder(folder); }
+    void SetSourceFolder(const QString& folder);
 
     void OnBrowseSource();
     void OnBrowseTarget();
@@ -84,6 +88,10 @@ protected:
 
 private:
     void CreateControls();
+    void ApplyChoices(const DialogChoices& choices);
+    DialogChoices CurrentChoices();
+    /// Keeps the choices for the next launch and closes the window.
+    void Close();
     void ApplySourceFolder(const QString& folder);
     void ShowSnapshot();
     void OnRunFinished();

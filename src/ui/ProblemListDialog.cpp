@@ -15,14 +15,11 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <array>
 #include <functional>
 
 namespace tolvren {
 
 namespace {
-
-enum Column { kSource, kTarget, kReason, kColumnCount };
 
 // A model over the run's own list: a run of a hundred thousand warnings shows at once, since
 // only the rows on screen are ever worded.
@@ -35,40 +32,25 @@ public:
         return parent.isValid() ? 0 : static_cast<int>(m_problems.size());
     }
     int columnCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : kColumnCount;
+        return parent.isValid() ? 0 : kProblemColumnCount;
     }
     QVariant data(const QModelIndex& index, int role) const override {
         // The tooltip carries the whole text where the column cuts it short.
         if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
             return {};
         }
-        return Cell(index.row(), index.column());
+        return FromText(
+            ProblemCell(Problem(index.row()), static_cast<ProblemColumn>(index.column())));
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-            return Heading(section);
+            return FromText(ProblemHeading(static_cast<ProblemColumn>(section)));
         }
         return QAbstractTableModel::headerData(section, orientation, role);
     }
 
-    static QString Heading(int column) {
-        static const std::array<QString, kColumnCount> kHeadings = {
-            QStringLiteral("源路径"), QStringLiteral("目标路径"), QStringLiteral("原因")};
-        return kHeadings.at(static_cast<std::size_t>(column));
-    }
-
-    QString Cell(int row, int column) const {
-        const RunProblem& problem = m_problems.at(static_cast<std::size_t>(row));
-        // A target folder that cannot be made is the run's target, not a source.
-        const bool targetFolder = problem.kind == RunProblem::Kind::TargetFolder;
-        switch (column) {
-        case kSource:
-            return targetFolder ? QString() : FromText(NameForDisplay(problem.path));
-        case kTarget:
-            return FromText(NameForDisplay(targetFolder ? problem.path : problem.targetPath));
-        default:
-            return FromText(DescribeReason(problem, Language::Chinese));
-        }
+    const RunProblem& Problem(int row) const {
+        return m_problems.at(static_cast<std::size_t>(row));
     }
 
 private:
@@ -110,8 +92,8 @@ ProblemListDialog::ProblemListDialog(std::vector<RunProblem> problems, QWidget* 
     m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->setWordWrap(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setColumnWidth(kSource, du.X(130));
-    m_table->setColumnWidth(kTarget, du.X(130));
+    m_table->setColumnWidth(static_cast<int>(ProblemColumn::Source), du.X(130));
+    m_table->setColumnWidth(static_cast<int>(ProblemColumn::Target), du.X(130));
 
     auto* copy = new QAction(QStringLiteral("复制(&C)"), m_table);
     copy->setShortcut(QKeySequence::Copy);
@@ -148,19 +130,11 @@ QString ProblemListDialog::CopiedText() const {
         }
     }
     std::sort(rows.begin(), rows.end());
-    QStringList lines;
-    const auto line = [](auto cell) {
-        QStringList cells;
-        for (int column = 0; column < kColumnCount; ++column) {
-            cells << cell(column);
-        }
-        return cells.join(QLatin1Char('\t'));
-    };
-    lines << line(&ProblemModel::Heading);
+    std::vector<const RunProblem*> problems;
     for (const int row : rows) {
-        lines << line([&](int column) { return model->Cell(row, column); });
+        problems.push_back(&model->Problem(row));
     }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return FromText(ProblemListText(problems));
 }
 
 void ProblemListDialog::Copy() const {

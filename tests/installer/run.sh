@@ -10,7 +10,9 @@
 #    build with a file of its own, then an upgrade over it, while a user's file sits in the folder;
 #    the upgrade first meets a running tolvren-cli.exe and must stop, changing nothing.
 # 2. For the current user alone, with PATH, into a folder of /D= with Chinese in its name.
-# 3. For the current user, without PATH.
+# 3. For the current user, without PATH and without the context menu; removed with the user's
+#    settings, as asked.
+# With the dialog, "用 Tolvren 转换" is on folders' context menu in the mode's hive (1, 2).
 # Each is removed again with its Apps & features entry's UninstallString /S. A PATH of over 1,024
 # characters stands in both hives throughout and must come back exactly. The newer installer is
 # signed with a throwaway self-signed certificate made here, which proves the signing hook.
@@ -24,6 +26,10 @@ stand_in=0
 [[ ${1:-} == --stand-in ]] && { stand_in=1; shift; }
 [[ $# -eq 1 && -f $1/tolvren-cli.exe ]] || fail "usage: tests/installer/run.sh [--stand-in] PROGRAM_DIR (with tolvren-cli.exe)"
 programs=$(cd "$1" && pwd)
+dialog=0
+[[ -f $programs/tolvren.exe ]] && dialog=1
+shortcut="Tolvren 命令行.lnk"
+((dialog)) && shortcut=Tolvren.lnk
 version=$(sed -n 's/^project(Tolvren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 old_version=0.0.0
 [[ $version != "$old_version" ]] || fail "the project's version is $old_version, the older build's"
@@ -76,14 +82,16 @@ echo "installers made in $((SECONDS - started)) s: $(stat -c %s "$new_setup") by
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvren'
 env_all='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
 env_user='HKCU\Environment'
-reg_values() { # KEY: prints NAME=VALUE lines; status 1 when the key does not exist
-    local file=$work/export.reg line name data hex
+reg_values() { # KEY: prints its NAME=VALUE lines (@ for the default); status 1 when it does not exist
+    local file=$work/export.reg line name data hex sections=0
     rm -f "$file"
     win reg export "$1" "Z:${file//\//\\}" /y >/dev/null 2>&1 || return 1
     iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | sed -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
         while IFS= read -r line; do
-            [[ $line =~ ^\"([^\"]*)\"=(.*)$ ]] || continue
-            name=${BASH_REMATCH[1]} data=${BASH_REMATCH[2]}
+            # The export goes on with the key's subkeys, each under its own [heading].
+            [[ $line == \[* ]] && { ((++sections == 1)) || break; }
+            [[ $line =~ ^(\"([^\"]*)\"|@)=(.*)$ ]] || continue
+            name=${BASH_REMATCH[2]:-@} data=${BASH_REMATCH[3]}
             case $data in
             \"*) data=${data:1:-1} data=${data//\\\"/\"} data=${data//\\\\/\\} ;;
             dword:*) data=$((16#${data#dword:})) ;;
@@ -156,17 +164,37 @@ check_installed() { # ROOT_KEY MODE DIR SHORTCUT_DIR VERSION STAGE WHEN
     unix=$(unix_path "$dir")
     diff <(cd "$6" && find . -type f | sort) <(cd "$unix" && find . -type f ! -name uninstall.exe ! -name my-song.ksc | sort) ||
         fail "$7: the installed files differ from the package's (above)"
-    [[ -f "$4/Tolvren 命令行.lnk" ]] || fail "$7: no Start menu entry in $4"
+    [[ -f "$4/$shortcut" ]] || fail "$7: no Start menu entry in $4"
+    if ((dialog)); then
+        context_menu "$1" "$dir" || fail "$7: no context menu entry for folders in $1"
+    fi
+}
+
+# "用 Tolvren 转换" on a folder and on its background: the dialog with the folder, quoted.
+verbs='Software\Classes\Directory\shell\Tolvren Software\Classes\Directory\Background\shell\Tolvren'
+context_menu() { # ROOT_KEY DIR: the entries are there and start DIR's tolvren.exe
+    local verb argument=%1
+    for verb in $verbs; do
+        [[ $(reg_value "$1\\$verb" @) == "用 Tolvren 转换" &&
+            $(reg_value "$1\\$verb\\command" @) == "\"$2\\tolvren.exe\" \"$argument\"" ]] || return 1
+        argument=%V
+    done
+}
+no_context_menu() { # ROOT_KEY WHEN
+    local verb
+    for verb in $verbs; do
+        ! reg_values "$1\\$verb" >/dev/null || fail "$2: a context menu entry is left in $1"
+    done
 }
 
 # Runs the UninstallString the entry gives, silently, and waits for the uninstaller's copy of
 # itself, which does the work after the program started here has returned.
-uninstall() { # ROOT_KEY WHEN
+uninstall() { # ROOT_KEY WHEN [OPTION...]
     local command program
     command=$(reg_value "$1\\$uninstall_key" UninstallString)
     [[ $command =~ ^\"([^\"]+)\"\ (.*)$ ]] || fail "$2: UninstallString is '$command'"
     program=${BASH_REMATCH[1]}
-    win "$program" ${BASH_REMATCH[2]} /S || fail "$2: the uninstaller failed"
+    win "$program" ${BASH_REMATCH[2]} /S "${@:3}" || fail "$2: the uninstaller failed"
     for _ in $(seq 100); do
         [[ ! -e $(unix_path "$program") ]] && ! reg_values "$1\\$uninstall_key" >/dev/null && return
         sleep 0.3
@@ -217,7 +245,8 @@ check_program "$all_dir"
 
 uninstall HKLM "uninstall for all users"
 [[ $(cd "$(unix_path "$all_dir")" && echo *) == my-song.ksc ]] || fail "the uninstaller left files of ours or took the user's"
-[[ ! -e "$all_menu/Tolvren 命令行.lnk" ]] || fail "the uninstaller left the Start menu entry"
+[[ ! -e "$all_menu/$shortcut" ]] || fail "the uninstaller left the Start menu entry"
+no_context_menu HKLM "uninstall for all users"
 expect_path "$env_all" "$path_all" "uninstall for all users"
 [[ $(reg_value 'HKCU\Software\Tolvren' Author) == 作者 ]] || fail "the user's settings did not survive"
 echo "for all users: installed, upgraded and uninstalled ($((SECONDS - started)) s so far)"
@@ -236,16 +265,19 @@ expect_path "$env_all" "$path_all" "current user"
 check_program "$user_dir"
 uninstall HKCU "uninstall for the current user"
 [[ ! -e $(unix_path "$user_dir") ]] || fail "the uninstaller left $user_dir"
-[[ ! -e "$user_menu/Tolvren 命令行.lnk" ]] || fail "the uninstaller left the user's Start menu entry"
+[[ ! -e "$user_menu/$shortcut" ]] || fail "the uninstaller left the user's Start menu entry"
+no_context_menu HKCU "uninstall for the current user"
 expect_path "$env_user" "$path_user" "uninstall for the current user"
 
-# --- 3. For the current user, not on PATH.
-win "$new_setup" /S /CurrentUser || fail "the install without PATH: status $?"
+# --- 3. For the current user, not on PATH, not on the context menu; the settings removed as asked.
+win "$new_setup" /S /CurrentUser /NoContextMenu || fail "the install without PATH: status $?"
 user_dir=$(reg_value "HKCU\\$uninstall_key" InstallLocation)
 [[ $user_dir == 'C:\users\'*'\AppData\Local\Programs\Tolvren' ]] || fail "the user's default folder is $user_dir"
 expect_path "$env_user" "$path_user" "install without PATH"
-uninstall HKCU "uninstall without PATH"
+no_context_menu HKCU "install without the context menu"
+uninstall HKCU "uninstall without PATH" /RemoveSettings
 [[ ! -e $(unix_path "$user_dir") ]] || fail "the uninstaller left $user_dir"
+! reg_values 'HKCU\Software\Tolvren' >/dev/null || fail "/RemoveSettings left the user's settings"
 
 ((stand_in)) && echo "stand-in programs: the conversion by the installed tolvren-cli.exe was not tried"
 echo "installer: every check passed in $((SECONDS - started)) s"

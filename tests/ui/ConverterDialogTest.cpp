@@ -21,8 +21,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <chrono>
@@ -79,6 +81,7 @@ class ConverterDialogTest : public QObject {
 
     std::unique_ptr<FakeWorker> m_fake;
     std::unique_ptr<ConverterDialog> m_dialog;
+    QTemporaryDir m_config;
     QString m_strPicked;
     QString m_strOpened;
 
@@ -115,6 +118,13 @@ class ConverterDialogTest : public QObject {
     }
 
 private slots:
+    // The dialogs keep their choices in QSettings: here in a folder of the test's own, never in
+    // the user's.
+    void initTestCase() {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        QVERIFY(QSettings("Tolvren", "Tolvren").fileName().startsWith(m_config.path() + "/"));
+    }
     void init() {
         m_fake = std::make_unique<FakeWorker>();
         ShowDialog([this](const RunRequest& r, const RunControl& c, RunFrontEnd& f) {
@@ -124,6 +134,7 @@ private slots:
     void cleanup() {
         m_fake->gate.release(64); // never leave a held worker behind
         m_dialog.reset();
+        QSettings("Tolvren", "Tolvren").clear();
     }
 
     // In tab order: the controls, and the buttons' texts with + when checked, - when disabled.
@@ -308,6 +319,42 @@ private slots:
         QCOMPARE(m_dialog->isVisible(), way == EndWay::Stop);
         QCOMPARE(rejected.size(), way == EndWay::Stop ? 0 : 1);
         QVERIFY(IsIdle());
+    }
+
+    // Closed and opened again, the window shows what it was left with, a restored folder selected
+    // so that typing replaces it; a folder named on the command line replaces the folders only. A
+    // kept value the window does not offer is not taken.
+    void comesBackAsItWasLeft() {
+        Type(ids::kSourceEdit, QStringLiteral("/歌曲/"));
+        Type(ids::kTargetEdit, QStringLiteral("/歌曲/kmc"));
+        Type(ids::kAuthorEdit, QStringLiteral("作者"));
+        Click(ids::kAssRadio);
+        auto* combo = Find<QComboBox>(ids::kEncodingCombo);
+        combo->setCurrentIndex(combo->findData(QStringLiteral("big5")));
+        Click(ids::kOpenTargetCheck);
+        Click(ids::kExit);
+        const QString folder = QDir::tempPath();
+        for (const QString& given : {QString(), folder}) {
+            init();
+            if (!given.isEmpty()) {
+                m_dialog->SetSourceFolder(given);
+            }
+            QCOMPARE(Shown(ids::kSourceEdit) + " " + Shown(ids::kTargetEdit),
+                     given.isEmpty() ? QStringLiteral("/歌曲/ /歌曲/kmc")
+                                     : folder + "/ " + folder + "/kmc");
+            QCOMPARE(Find<QLineEdit>(ids::kSourceEdit)->selectedText(), Shown(ids::kSourceEdit));
+            QCOMPARE(Shown(ids::kAuthorEdit), QStringLiteral("作者"));
+            QVERIFY(Find<QAbstractButton>(ids::kAssRadio)->isChecked());
+            QCOMPARE(Find<QComboBox>(ids::kEncodingCombo)->currentText(), QStringLiteral("Big5"));
+            QVERIFY(Find<QAbstractButton>(ids::kOpenTargetCheck)->isChecked());
+        }
+        m_dialog.reset();
+        QSettings settings("Tolvren", "Tolvren");
+        settings.setValue("Format", "doc");
+        settings.setValue("Encoding", "ebcdic");
+        init();
+        QVERIFY(Find<QAbstractButton>(ids::kKmcRadio)->isChecked());
+        QCOMPARE(Find<QComboBox>(ids::kEncodingCombo)->currentText(), QStringLiteral("GBK"));
     }
 
     void destroyingTheWindowDuringARunEndsTheWorker() {

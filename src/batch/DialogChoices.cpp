@@ -1,0 +1,52 @@
+#include "batch/DialogChoices.h"
+
+#include <algorithm>
+
+namespace tolvren {
+
+namespace {
+
+constexpr EncodingChoice kEncodings[] = {
+    {"自动", "auto"}, {"GBK", "gbk"}, {"GB18030", "gb18030"}, {"Big5", "big5"}, {"UTF-8", "utf-8"}};
+
+// The names the choices are kept under; the installer's tests and a user's .reg file know them.
+constexpr std::string_view kSourceDir = "SourceDir";
+constexpr std::string_view kTargetDir = "TargetDir";
+constexpr std::string_view kAuthor = "Author";
+constexpr std::string_view kFormat = "Format";
+constexpr std::string_view kEncoding = "Encoding";
+constexpr std::string_view kOpenTarget = "OpenTarget";
+
+} // namespace
+
+std::span<const EncodingChoice> DialogEncodings() {
+    return kEncodings;
+}
+
+DialogChoices RestoreChoices(const ChoiceStore& store) {
+    DialogChoices choices;
+    choices.sourceDir = store.Read(kSourceDir).value_or("");
+    choices.targetDir = store.Read(kTargetDir).value_or("");
+    choices.author = store.Read(kAuthor).value_or("");
+    if (const auto format = FormatFromName(store.Read(kFormat).value_or(""))) {
+        choices.format = *format;
+    }
+    const std::string encoding = store.Read(kEncoding).value_or("");
+    if (std::any_of(std::begin(kEncodings), std::end(kEncodings),
+                    [&encoding](const EncodingChoice& e) { return encoding == e.name; })) {
+        choices.encoding = encoding;
+    }
+    choices.openTarget = store.Read(kOpenTarget) == "1";
+    return choices;
+}
+
+void StoreChoices(const DialogChoices& choices, ChoiceStore& store) {
+    store.Write(kSourceDir, choices.sourceDir);
+    store.Write(kTargetDir, choices.targetDir);
+    store.Write(kAuthor, choices.author);
+    store.Write(kFormat, std::string(ExtensionOf(choices.format)));
+    store.Write(kEncoding, choices.encoding);
+    store.Write(kOpenTarget, choices.openTarget ? "1" : "0");
+}
+
+} // namespace tolvren

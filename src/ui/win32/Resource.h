@@ -1,0 +1,39 @@
+// The Windows dialog's resource ids, shared by Tolvren.rc and the code. Plain macros, the one
+// form the resource compiler reads; named as Windows names resource ids. The main window's
+// control ids are those of ui/ControlIds.h.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_CONVERTER 102
+#define IDD_PROBLEMS 103
+#define IDS_USAGE 104
+#define IDI_TOLVREN 128
+#define IDR_ACCELERATORS 129
+
+// The system menu's About entry; its low four bits are the system's (WM_SYSCOMMAND).
+#define IDM_ABOUTBOX 0x0010
+
+// The main window (IDCANCEL, 2, is 退出).
+#define IDC_SOURCE_DIR 1001
+#define IDC_TARGET_DIR 1002
+#define IDC_BROWSE_SOURCE 1003
+#define IDC_BROWSE_TARGET 1004
+#define IDC_START 1005
+#define IDC_AUTHOR 1006
+#define IDC_KMC 1007
+#define IDC_XML 1008
+#define IDC_STOP 1009
+#define IDC_PROGRESS 1010
+#define IDC_ELAPSED 1011
+#define IDC_OPEN_TARGET 1013
+#define IDC_PROGRAM_ICON 1014
+#define IDC_LRC 1015
+#define IDC_ASS 1016
+#define IDC_ENCODING 1017
+#define IDC_DETAILS 1018
+
+// The About box's version line, and the problem list.
+#define IDC_ABOUT_VERSION 1020
+#define IDC_PROBLEM_LIST 1030
+#define IDC_COPY 1031

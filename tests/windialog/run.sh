@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# The Windows dialog as a person uses it: tolvren.exe under wine in a real X server (Xvfb), driven
+# by the keyboard (xdotool), read back by a small probe (Probe.cpp, built here) that asks the
+# window what it shows. One wine prefix, one wineserver, one X server, all thrown away at the end:
+#   tests/windialog/run.sh BUILD_DIR [--screenshots DIR]
+# BUILD_DIR is the Windows build (cmake --preset windows). Checked:
+# 1. Without settings the window opens empty with the source box focused; the folder dialog
+#    opens from 浏览 and, cancelled, changes nothing; the folders and the author are typed, Tab
+#    goes from box to box, Enter starts; the documents are those that tolvren-cli.exe of the same
+#    build writes, byte for byte; the bar ends with the final text; 详情… lists the problems and
+#    Ctrl+C copies them; the About box opens from the system menu and on F1.
+# 2. Esc closes the idle window, and the choices are in HKCU\Software\Tolvren.
+# 3. Opened again, the window shows them, the source selected; a new target is typed, Enter
+#    starts, Alt+T stops the run: the documents written are exactly the ones the bar reports.
+# 4. tolvren.exe FOLDER: FOLDER and FOLDER\kmc, the rest as kept.
+# With --screenshots, PNGs of the idle window, a run with problems (its tooltip shown), the
+# problem list, the About box and the system menu go to DIR, and the idle window at 144 DPI.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+fail() { echo "windialog test FAILED: $*" >&2; exit 1; }
+started=$SECONDS
+
+[[ $# -ge 1 && -f $1/src/ui/win32/tolvren.exe ]] ||
+    fail "usage: tests/windialog/run.sh BUILD_DIR [--screenshots DIR] (a Windows build with tolvren.exe)"
+build=$(cd "$1" && pwd)
+shots=
+if [[ ${2:-} == --screenshots ]]; then
+    mkdir -p "${3:?--screenshots needs a folder}"
+    shots=$(cd "$3" && pwd)
+fi
+dialog=$build/src/ui/win32/tolvren.exe
+cli=$build/src/cli/tolvren-cli.exe
+for tool in Xvfb xdotool x86_64-w64-mingw32-g++-posix; do
+    command -v $tool >/dev/null || fail "$tool is missing: scripts/setup.sh installs it"
+done
+[[ -z $shots ]] || command -v import >/dev/null || fail "import (ImageMagick) is missing"
+
+# Names on the command line and in the file system are UTF-8 to wine only in a UTF-8 locale.
+export LC_ALL=C.UTF-8
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-windialog-XXXXXX")
+export WINEPREFIX=$work/prefix
+app= xvfb=
+cleanup() {
+    [[ -n $app ]] && kill "$app" 2>/dev/null
+    wineserver -k >/dev/null 2>&1 || true
+    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+win() { "$root/cmake/toolchains/wine-run.sh" "$@"; }
+probe() { win "$work/probe.exe" "$@" | tr -d '\r'; }
+winpath() { local path=${1//\//\\}; printf 'Z:%s' "$path"; }
+title='Tolvren 批量转换器'
+ms() { date +%s%3N; }
+
+# --- The X server, the probe and the prefix, side by side.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -municode -static -DUNICODE \
+    -D_UNICODE -Isrc/ui/win32 tests/windialog/Probe.cpp -o "$work/probe.exe" &
+compiling=$!
+win cmd /c exit 2>/dev/null
+wait "$compiling" || fail "the probe did not build"
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$work/display")
+# The bench has no SimSun: the window's font is drawn with the CJK font that is there. Without a
+# window manager wine draws the windows' frames itself.
+fonts='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+win reg add "$fonts" /v 宋体 /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+win reg add "$fonts" /v SimSun /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+win reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+echo "prefix and X server ready in $((SECONDS - started)) s"
+
+# --- The corpus: scripts with Chinese names in nested folders, one of them converted with a
+# warning, and one whose document cannot be written (a folder stands in its place).
+songs=$work/songs
+examples=$root/tests/data/examples
+i=0
+for folder in 流行 老歌 流行/粤语 儿歌; do
+    mkdir -p "$songs/$folder"
+    for n in $(seq -w 1 ${TOLVREN_WINDIALOG_FILES:-25}); do
+        for example in worked-example song-gbk lyric-lines timing; do
+            cp "$examples/$example.ksc" "$songs/$folder/${folder//\//-} $n $example.ksc"
+            i=$((i + 1))
+        done
+    done
+done
+cp "$examples/invalid-gbk.ksc" "$songs/坏字节.ksc"
+cp "$examples/worked-example.ksc" "$songs/blocked.ksc"
+count=$((i + 2))
+author=Tolvren
+blocked() { mkdir -p "$1/blocked.kmc"; }
+blocked "$work/cli"
+before=$(ms)
+win "$cli" -q -a "$author" "$(winpath "$songs")" "$(winpath "$work/cli")" >/dev/null 2>&1 || true
+cli_ms=$(($(ms) - before))
+[[ $(find "$work/cli" -name '*.kmc' -type f | wc -l) -eq $((count - 1)) ]] ||
+    fail "tolvren-cli.exe did not write the reference documents"
+
+start_dialog() {
+    win "$dialog" "$@" >/dev/null 2>&1 &
+    app=$!
+    probe window "$title" || fail "the window did not open"
+}
+closed() { # waits for the program to end
+    for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || { app=; return 0; }; sleep 0.05; done
+    fail "the window did not close"
+}
+expect() { [[ $2 == "$3" ]] || fail "$1: expected '$3', found '$2'"; }
+shot() { [[ -z $shots ]] || import -window root "$shots/$1.png"; }
+reg_value() { # NAME: a value under HKCU\Software\Tolvren
+    win reg query 'HKCU\Software\Tolvren' /v "$1" 2>/dev/null | tr -d '\r' |
+        sed -n "s/^ *$1 *REG_SZ *//p"
+}
+same_documents() { # FOLDER: each document there is the CLI's
+    local document
+    while IFS= read -r document; do
+        cmp -s "$document" "$work/cli/${document#"$1"/}" || fail "${document#"$1"/} differs from the CLI's"
+    done < <(find "$1" -name '*.kmc' -type f)
+}
+
+# --- 1. The first start: empty, typed by keyboard, converted.
+start_dialog
+expect "focus at start" "$(probe focus)" "source 0 0"
+expect "KMC at start" "$(probe state kmc)" "checked enabled"
+expect "Stop at start" "$(probe state stop)" "unchecked disabled"
+expect "encoding at start" "$(probe text encoding)" "GBK"
+shot idle
+xdotool key shift+Tab shift+Tab space # 浏览 beside the source box
+probe window 请选择文件夹... || fail "浏览 opened no folder dialog"
+xdotool key Escape
+probe gone 请选择文件夹... || fail "Esc did not close the folder dialog"
+expect "the source after a cancelled folder dialog" "$(probe text source)" ""
+xdotool key Tab Tab # past 浏览 beside the target box, round to the source box
+expect "focus after the folder dialog" "$(probe focus)" "source 0 0"
+out=$work/out
+blocked "$out"
+xdotool type --delay 2 "$(winpath "$songs")"
+xdotool key Tab
+xdotool type --delay 2 "$(winpath "$out")"
+xdotool key Tab
+xdotool type --delay 2 "$author"
+before=$(ms)
+xdotool key Return
+final=$(probe wait-idle) || fail "the run did not end"
+dialog_ms=$(($(ms) - before))
+expect "the final text" "$final" "$count/$count  100% 完成（1 个文件失败）"
+diff <(cd "$work/cli" && find . -type f | sort) <(cd "$out" && find . -type f | sort) >/dev/null ||
+    fail "the dialog and the CLI wrote different documents"
+same_documents "$out"
+elapsed=$(probe text elapsed)
+echo "a run of $count files: the dialog ${dialog_ms} ms from Enter until idle (its own count: $elapsed), tolvren-cli.exe ${cli_ms} ms with wine's start"
+if [[ -n $shots ]]; then
+    read -r x y w h < <(probe rect bar)
+    xdotool mousemove $((x + w / 2)) $((y + h / 2))
+    sleep 1.5 # the tooltip's own delay
+    shot run-with-problems
+fi
+xdotool key alt+d
+probe window 转换中的问题 || fail "详情… opened no list"
+shot problem-list
+xdotool key ctrl+c # nothing selected: every problem
+copied=$(probe clipboard) || fail "Ctrl+C put nothing on the clipboard"
+expect "the copied heading" "$(head -n 1 <<<"$copied")" $'源路径\t目标路径\t原因'
+grep -q $'blocked.ksc\t.*blocked.kmc\t' <<<"$copied" || fail "the copied list has no row for blocked.ksc"
+xdotool key Escape
+probe gone 转换中的问题 || fail "Esc did not close the list"
+# About: from the system menu's own entry, and on F1.
+xdotool key alt+space
+probe menu || fail "Alt+Space opened no system menu"
+shot system-menu
+# The last entry, 关于 Tolvren(&A)...; its A would open wine's own entry, "About Wine", first.
+xdotool key Up Return
+probe window '关于 Tolvren' || fail "the system menu's entry opened no About box"
+shot about
+xdotool key Return
+probe gone '关于 Tolvren' || fail "Enter did not close the About box"
+xdotool key F1
+probe window '关于 Tolvren' || fail "F1 opened no About box"
+xdotool key Escape
+probe gone '关于 Tolvren' || fail "Esc did not close the About box"
+
+# --- 2. Esc closes the idle window; the choices are kept.
+xdotool key Escape
+closed
+expect "kept source" "$(reg_value SourceDir)" "$(winpath "$songs")"
+expect "kept author" "$(reg_value Author)" "$author"
+
+# --- 3. Restored; a new target typed; stopped during the run.
+start_dialog
+expect "restored target" "$(probe text target)" "$(winpath "$out")"
+expect "restored author" "$(probe text author)" "$author"
+source_text=$(winpath "$songs")
+expect "the restored source, selected" "$(probe focus)" "source 0 ${#source_text}"
+stopped=$work/stopped
+xdotool key Tab
+xdotool type --delay 2 "$(winpath "$stopped")"
+xdotool key Return
+probe wait-text elapsed >/dev/null || fail "the run showed no file done"
+xdotool key alt+t
+final=$(probe wait-idle) || fail "the stopped run did not end"
+[[ $final =~ ^([0-9]+)/$count\ +[0-9]+%\ 停止 ]] ||
+    fail "the run was not stopped (the bar says '$final'): make the corpus larger"
+next=${BASH_REMATCH[1]}
+written=$(find "$stopped" -name '*.kmc' -type f | wc -l)
+((written == next - 1)) || fail "the bar says '$final' but $written documents were written"
+same_documents "$stopped"
+echo "stopped after $((next - 1)) of $count files: exactly those documents are there"
+xdotool key Escape
+closed
+
+# --- 4. A folder on the command line: its folders, the rest as kept.
+start_dialog "$(winpath "$songs/老歌")"
+expect "FOLDER as source" "$(probe text source)" "$(winpath "$songs/老歌")\\"
+expect "FOLDER\\kmc as target" "$(probe text target)" "$(winpath "$songs/老歌")\\kmc"
+expect "kept author with FOLDER" "$(probe text author)" "$author"
+xdotool key Escape
+closed
+
+if [[ -n $shots ]]; then
+    win reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    start_dialog
+    shot idle-144dpi
+    xdotool key Escape
+    closed
+    echo "screenshots in $shots"
+fi
+echo "windialog: every check passed in $((SECONDS - started)) s"
