@@ -2,8 +2,9 @@
 # Sets up, builds and runs every test and gate: formatting, the developer build under ASan and
 # UBSan (warnings are errors) with every Linux test, clang-tidy, a TSan build with the threaded
 # tests, every fuzz target for a short fixed budget, the Windows build with its tests under wine,
-# the two platforms compared and the installer put through its paces, the Debian package (lintian,
-# then installed, checked and removed), and the load test.
+# the two platforms compared, the installer put through its paces and the Windows dialog driven by
+# keyboard under wine, the Debian package (lintian, then installed, checked and removed), and the
+# load test.
 #   scripts/test.sh [--quick]   --quick: the plain developer build and its tests only
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,7 +56,7 @@ cmake --build --preset fuzz -j"$jobs" --target fuzz_converter fuzz_fields fuzz_f
   fuzz_contains_text
 ./fuzz/run.sh build/fuzz/fuzz "${TOLVREN_FUZZ_SECONDS:-10}"
 
-stage "Windows: cross-build, tests under wine, the two platforms compared, clang-tidy, installer"
+stage "Windows: cross-build, tests under wine, the two platforms compared, clang-tidy, installer, dialog"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 export WINEPREFIX=$PWD/build/windows/wineprefix
@@ -69,6 +70,7 @@ cmake --build --preset windows --target installer
 wineserver -k || true; wineserver -w || true # its prefix, settled, is what the installer gate starts from
 TOLVREN_WINE_TEMPLATE=$WINEPREFIX ./tests/installer/run.sh build/windows/installer/programs
 unset WINEPREFIX
+./tests/windialog/run.sh build/windows
 
 stage "Debian package"
 ./tests/package/run.sh
