@@ -487,6 +487,7 @@ std::string ProblemCell(const RunProblem& problem, ProblemColumn column) {
 std::string ProblemListText(const std::vector<const RunProblem*>& problems) {
     const auto line = [](auto cell) {
         std::vector<std::string> cells;
+        cells.reserve(kProblemColumnCount);
         for (int column = 0; column < kProblemColumnCount; ++column) {
             cells.push_back(cell(static_cast<ProblemColumn>(column)));
         }
