@@ -9,19 +9,6 @@ namespace tolvren::test {
 
 const char kSeparator = '\\';
 
-namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                          length);
-    return wide;
-}
-
-} // namespace
-
 std::filesystem::path FsPath(const std::string& path) {
     return std::u8string(path.begin(), path.end());
 }
@@ -56,7 +43,7 @@ void RemoveTree(const std::string& path) {
 }
 
 void SetMode(const std::string& path, int mode) {
-    const std::wstring wide = Wide(path);
+    const std::wstring wide = FsPath(path).wstring();
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         ::SetFileAttributesW(wide.c_str(), (mode & 0200) != 0
@@ -66,7 +53,7 @@ void SetMode(const std::string& path, int mode) {
 }
 
 bool Exists(const std::string& path) {
-    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(FsPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool MakeFifo(const std::string& /*path*/) {

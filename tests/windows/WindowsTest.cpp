@@ -3,6 +3,7 @@
 // wine and Windows differ, the test says so and gives way.
 
 #include "files/AtomicFileWriter.h"
+#include "support/Platform.h"
 #include "support/WorkerRun.h"
 
 #include <gmock/gmock.h>
@@ -16,13 +17,9 @@ using test::kSong;
 using test::WorkerRun;
 using ::testing::ElementsAre;
 
+// `path` as a system call takes it, every name as it stands.
 std::wstring SystemPathOf(const std::string& path) {
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                          length);
-    return L"\\\\?\\" + wide;
+    return L"\\\\?\\" + test::FsPath(path).wstring();
 }
 
 // Writes a script under a name the usual calls cannot make ("nul.ksc", "x.ksc.").
