@@ -1,5 +1,6 @@
 #include "batch/Messages.h"
 
+#include "conversion/CodePage.h"
 #include "conversion/FieldUtils.h"
 #include "conversion/LegacyCodePage.h"
 
@@ -11,8 +12,6 @@
 namespace tolvren {
 
 namespace {
-
-constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 // One piece of a text to be shown: how many bytes, and whether they are shown as escapes.
 struct Piece {

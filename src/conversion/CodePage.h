@@ -13,6 +13,9 @@
 
 namespace tolvren {
 
+/// What every character that cannot be read becomes: U+FFFD in UTF-8.
+inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
 /// How the bytes of a script without a byte-order mark are taken. A byte-order mark always
 /// decides (UTF-8, UTF-16LE, UTF-16BE).
 class InputEncoding {

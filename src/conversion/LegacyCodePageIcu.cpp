@@ -1,5 +1,6 @@
 // Legacy code pages through ICU.
 
+#include "conversion/CodePage.h"
 #include "conversion/FieldUtils.h"
 #include "conversion/LegacyCodePage.h"
 
@@ -11,8 +12,6 @@
 namespace tolvren {
 
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 struct ConverterCloser {
     void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -116,7 +115,7 @@ private:
             if (static_cast<unsigned char>(c) < 0x80) {
                 out.push_back(c);
             } else {
-                out.append(kReplacement);
+                out.append(kReplacementCharacter);
                 ++invalid;
             }
         }

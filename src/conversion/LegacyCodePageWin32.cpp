@@ -1,5 +1,6 @@
 // Legacy code pages through Windows' own tables, by code page number.
 
+#include "conversion/CodePage.h"
 #include "conversion/FieldUtils.h"
 #include "conversion/LegacyCodePage.h"
 #include "files/Win32Text.h"
@@ -9,8 +10,6 @@
 namespace tolvren {
 
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 struct CodePageName {
     std::string_view name;
@@ -127,7 +126,7 @@ std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::str
             ++pos;
             continue;
         }
-        out.append(kReplacement);
+        out.append(kReplacementCharacter);
         // A lead byte whose trail is not valid is lost alone; the next byte is read anew.
         const std::size_t lost =
             length == 2 && static_cast<unsigned char>(bytes[pos + 1]) < 0x40 ? 1 : length;

@@ -12,8 +12,6 @@
 
 namespace tolvren {
 
-inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
-
 /// Numbers the lines of a text (LF ends a line) at offsets that never decrease.
 class LineCounter {
 public:
