@@ -5,7 +5,7 @@
 // systems by the unit and fault tests.
 #include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
-#include "conversion/TimedDocuments.h"
+#include "conversion/TimedLines.h"
 
 #include <cstdlib>
 #include <string>

@@ -99,7 +99,7 @@ class Run {
 public:
     Run(const RunRequest& request, const RunControl& control, RunFrontEnd& frontEnd)
         : m_request(request), m_control(control), m_frontEnd(frontEnd),
-          m_converter(request.author, request.format, request.encoding),
+          m_converter(request.author, request.format, request.encoding, request.document),
           m_strSource(WithoutTrailingSeparator(MakeAbsolute(request.sourceDir))),
           m_strTarget(request.targetDir.empty()
                           ? std::string()

@@ -20,8 +20,9 @@ struct RunRequest {
     std::string targetDir; ///< where the documents go; created (one level) when missing
     std::string author;    ///< UTF-8, written into every document
     OutputFormat format = OutputFormat::Kmc;
-    bool keepTree = false;  ///< documents go into the source's relative subfolders
-    bool checkOnly = false; ///< read every script and report, write nothing (targetDir optional)
+    DocumentOptions document; ///< how the format writes its documents
+    bool keepTree = false;    ///< documents go into the source's relative subfolders
+    bool checkOnly = false;   ///< read every script and report, write nothing (targetDir optional)
     InputEncoding encoding;
 };
 

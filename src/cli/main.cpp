@@ -142,8 +142,8 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     request.author = *authorText;
     const std::optional<tolvren::OutputFormat> outputFormat = tolvren::FormatFromName(format);
     if (!outputFormat) {
-        return UsageError(fmt::format("--format: '{}' is none of kmc, xml, lrc, ass",
-                                      tolvren::EscapeControls(format)),
+        return UsageError(fmt::format("--format: '{}' is none of {}",
+                                      tolvren::EscapeControls(format), tolvren::FormatNames()),
                           terminal);
     }
     const std::optional<tolvren::InputEncoding> inputEncoding =

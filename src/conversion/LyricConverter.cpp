@@ -1,34 +1,12 @@
 #include "conversion/LyricConverter.h"
 
-#include "conversion/FieldUtils.h"
-#include "conversion/TimedDocuments.h"
+#include "conversion/KmcDocument.h"
 
 #include <algorithm>
 
 namespace tolvren {
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// Appends the `l` element line of one lyric statement, or an empty line when one of its four
-// fields cannot be found; the line ends in `lineEnd`.
-void AppendElementLine(const LyricStatement& statement, std::string& out,
-                       std::string_view lineEnd) {
-    if (!statement.complete) {
-        out.append(lineEnd);
-        return;
-    }
-    std::string text(statement.text);
-    // Scripts double an apostrophe inside a text. Texts that begin with a Chinese character keep
-    // theirs as they are: that is what the players of these documents expect.
-    if (text.empty() || static_cast<unsigned char>(text.front()) < 0x80) {
-        UndoubleApostrophes(text);
-    }
-    out.append("  <l t=\"");
-    out.append(statement.start).append(",").append(statement.end).append(",");
-    out.append(statement.durations).append("\">").append(text).append("</l>").append(lineEnd);
-}
 
 void AddDecodingWarnings(const DecodedScript& decoded, std::vector<ScriptWarning>& warnings) {
     using Kind = ScriptWarning::Kind;
@@ -82,31 +60,6 @@ void KeepWhatTheLikelyReadingSays(std::vector<ScriptWarning>& warnings,
 
 } // namespace
 
-std::string_view ExtensionOf(OutputFormat format) {
-    switch (format) {
-    case OutputFormat::Kmc:
-        return "kmc";
-    case OutputFormat::Xml:
-        return "xml";
-    case OutputFormat::Lrc:
-        return "lrc";
-    case OutputFormat::Ass:
-        return "ass";
-    }
-    return "kmc";
-}
-
-std::optional<OutputFormat> FormatFromName(std::string_view name) {
-    const std::string lower = LowerAscii(name);
-    for (const OutputFormat format :
-         {OutputFormat::Kmc, OutputFormat::Xml, OutputFormat::Lrc, OutputFormat::Ass}) {
-        if (lower == ExtensionOf(format)) {
-            return format;
-        }
-    }
-    return std::nullopt;
-}
-
 const ConvertResult& PreparedDocument::Commit() {
     if (result.ok() && m_pWriter) {
         result.io = m_pWriter->Commit(&m_source);
@@ -115,46 +68,15 @@ const ConvertResult& PreparedDocument::Commit() {
     return result;
 }
 
-LyricConverter::LyricConverter(std::string author, OutputFormat format, InputEncoding encoding)
-    : m_strXmlHeader("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"), m_strRootOpen("<kmc "),
-      m_strRootClose("</kmc>\n"), m_strAuthor(std::move(author)), m_format(format),
-      m_encoding(std::move(encoding)) {}
+LyricConverter::LyricConverter(std::string author, OutputFormat format, InputEncoding encoding,
+                               const DocumentOptions& options)
+    : m_strAuthor(std::move(author)), m_pFormat(&FormatEntryOf(format)),
+      m_encoding(std::move(encoding)), m_pWriter(m_pFormat->makeWriter(options)) {}
 
 std::string LyricConverter::TranslateLine(const std::string& line) const {
     std::string out;
     AppendElementLine(ParseLyricStatement(line), out, "\n");
     return out;
-}
-
-void LyricConverter::WriteKmc(const Script& script, std::string_view title, TextSink& sink) const {
-    std::string head(kByteOrderMark);
-    head.append(m_strXmlHeader).append(m_strRootOpen);
-    if (!title.empty()) {
-        head.append("ti=\"").append(title).append("\" ");
-    }
-    head.append("ar=\"").append(script.Singer()).append("\" ");
-    head.append("al=\"\" ");
-    head.append("by=\"").append(m_strAuthor).append("\" ");
-    if (!script.Offset().empty()) {
-        head.append("offset=\"").append(script.Offset()).append("\" ");
-    }
-    head.append(">\n");
-    sink.WriteText(head);
-
-    // Lines are gathered into pieces of a reasonable size, so that a huge script costs neither a
-    // write per line nor a second copy of itself. A lyric line holds no line feed, so its CR LF
-    // is written as such.
-    constexpr std::size_t pieceSize = std::size_t{64} * 1024;
-    std::string piece;
-    script.ForEachLyric([&](const LyricStatement& statement) {
-        AppendElementLine(statement, piece, "\r\n");
-        if (piece.size() >= pieceSize) {
-            sink.Write(piece);
-            piece.clear();
-        }
-    });
-    sink.Write(piece);
-    sink.WriteText(m_strRootClose);
 }
 
 void LyricConverter::Convert(std::string bytes, std::string_view fileName, TextSink* sink,
@@ -172,37 +94,24 @@ void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileNa
                            std::vector<ScriptWarning>& warnings) const {
     AddDecodingWarnings(decoded, warnings);
     const Script script(decoded.text);
-    const bool kmc = m_format == OutputFormat::Kmc || m_format == OutputFormat::Xml;
+    const bool kmcReading = m_pFormat->reading == ScriptReading::Kmc;
     for (const ScriptWarning& warning : script.Warnings()) {
-        // LRC and ASS read the assignments that KMC leaves out.
-        if (kmc || warning.kind != ScriptWarning::Kind::UnreadAssignment) {
+        // The formats that read the assignments do not warn about them.
+        if (kmcReading || warning.kind != ScriptWarning::Kind::UnreadAssignment) {
             warnings.push_back(warning);
         }
     }
 
     // The title: the script's own, or the file name up to its last '.' (a name without one
     // gives no title).
-    std::string title = kmc ? script.Title() : script.TitleAsMeant();
+    std::string title = kmcReading ? script.Title() : script.TitleAsMeant();
     if (title.empty()) {
         const std::size_t dot = fileName.rfind('.');
         title = FileNameToUtf8(fileName.substr(0, dot == std::string_view::npos ? 0 : dot));
     }
-    const DocumentHeader header{title, script.SingerAsMeant(), m_strAuthor};
-    switch (m_format) {
-    case OutputFormat::Kmc:
-    case OutputFormat::Xml:
-        // Nothing of the KMC document depends on the timing, so a check has nothing to add.
-        if (sink != nullptr) {
-            WriteKmc(script, title, *sink);
-        }
-        break;
-    case OutputFormat::Lrc:
-        WriteLrc(script, header, sink, warnings);
-        break;
-    case OutputFormat::Ass:
-        WriteAss(script, header, sink, warnings);
-        break;
-    }
+    const DocumentInput input{
+        script, {title, kmcReading ? script.Singer() : script.SingerAsMeant(), m_strAuthor}};
+    m_pWriter->Write(input, sink, warnings);
 }
 
 std::string LyricConverter::ConvertText(std::string script, std::string_view fileName,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/CodePage.h"
+#include "conversion/DocumentFormat.h"
 #include "conversion/Script.h"
 #include "conversion/TextFile.h"
 
@@ -12,19 +13,6 @@
 #include <vector>
 
 namespace tolvren {
-
-/// The kinds of document a script can become.
-enum class OutputFormat {
-    Kmc, ///< the KMC document, with the extension "kmc"
-    Xml, ///< the same document with the extension "xml"
-    Lrc, ///< enhanced LRC, word by word
-    Ass, ///< ASS subtitles with karaoke tags
-};
-
-/// "kmc", "xml", "lrc" or "ass": the extension of the documents of `format`.
-std::string_view ExtensionOf(OutputFormat format);
-/// The format an extension names, without regard to case; empty when it names none.
-std::optional<OutputFormat> FormatFromName(std::string_view name);
 
 /// Outcome of converting (or checking) one file.
 struct ConvertResult {
@@ -55,14 +43,14 @@ private:
     FileIdentity m_source;
 };
 
-/// Turns KSC lyric scripts into documents (UTF-8; CR LF line ends, LF for LRC). One converter
+/// Turns KSC lyric scripts into documents of one format. One converter
 /// serves a whole run, on any number of threads at once: nothing carries over from one file to the
 /// next.
 class LyricConverter {
 public:
     /// `author` is UTF-8 and goes into every document unchanged.
     explicit LyricConverter(std::string author, OutputFormat format = OutputFormat::Kmc,
-                            InputEncoding encoding = {});
+                            InputEncoding encoding = {}, const DocumentOptions& options = {});
     virtual ~LyricConverter() = default;
 
     /// Converts the script at `sourcePath` into a document at `targetPath`, replacing a file of
@@ -96,14 +84,11 @@ private:
     /// Says what `decoded` holds and writes its document to `sink` (when there is one).
     void Write(const DecodedScript& decoded, std::string_view fileName, TextSink* sink,
                std::vector<ScriptWarning>& warnings) const;
-    void WriteKmc(const Script& script, std::string_view title, TextSink& sink) const;
 
-    std::string m_strXmlHeader;
-    std::string m_strRootOpen;
-    std::string m_strRootClose;
     std::string m_strAuthor;
-    OutputFormat m_format;
+    const FormatEntry* m_pFormat;
     InputEncoding m_encoding;
+    std::shared_ptr<const DocumentWriter> m_pWriter; ///< one for the run, shared by its copies
 };
 
 } // namespace tolvren

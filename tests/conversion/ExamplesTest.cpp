@@ -1,6 +1,6 @@
 // Every worked example under tests/data/examples: a script NAME.ksc, the documents it must give
-// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass), optionally NAME.options (lines "author=…",
-// "encoding=…") and the warnings a document comes with, as the command line prints them without
+// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass, …), optionally NAME.options (lines "author=…",
+// "encoding=…", …) and the warnings a document comes with, as the command line prints them without
 // the path (NAME.kmc.warnings and so on), which a check of the script gives too. Adding a case is
 // adding files; a file that is none of these fails. CTest runs each example as a test of its own
 // named after it (`ctest -R NAME`); the test program run by hand checks them all.
@@ -46,18 +46,37 @@ std::string ExampleOf(const std::string& file, const std::vector<std::string>& n
     return owner == names.end() ? "" : *owner;
 }
 
-std::map<std::string, std::string> Options(const fs::path& path) {
-    std::map<std::string, std::string> options{{"author", ""}, {"encoding", "gbk"}};
+// What NAME.options may set, one "key=value" line each, the keys named as the command line's long
+// options. A new option is one row of kOptionKeys.
+struct ExampleOptions {
+    std::string author;
+    std::optional<InputEncoding> encoding = InputEncoding::FromName("gbk");
+    DocumentOptions document;
+};
+using OptionSetter = bool (*)(ExampleOptions&, const std::string&);
+const std::map<std::string, OptionSetter> kOptionKeys = {
+    {"author",
+     [](ExampleOptions& options, const std::string& value) {
+         options.author = value;
+         return true;
+     }},
+    {"encoding",
+     [](ExampleOptions& options, const std::string& value) {
+         options.encoding = InputEncoding::FromName(value);
+         return options.encoding.has_value();
+     }},
+};
+
+ExampleOptions Options(const fs::path& path) {
+    ExampleOptions options;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
         const std::size_t equals = line.find('=');
-        const std::string key = line.substr(0, equals);
-        if (equals == std::string::npos || !options.contains(key)) {
-            ADD_FAILURE() << path.filename() << ": '" << line
-                          << "' sets neither author nor encoding";
-            continue;
+        const auto key = kOptionKeys.find(line.substr(0, equals));
+        if (equals == std::string::npos || key == kOptionKeys.end() ||
+            !key->second(options, line.substr(equals + 1))) {
+            ADD_FAILURE() << path.filename() << ": '" << line << "' is no option an example takes";
         }
-        options[key] = line.substr(equals + 1);
     }
     return options;
 }
@@ -91,9 +110,8 @@ void CheckDocument(const LyricConverter& converter, const fs::path& script,
 void CheckExample(const std::string& name, const std::vector<std::string>& names) {
     const fs::path script = kExamples / (name + ".ksc");
     ASSERT_TRUE(fs::is_regular_file(script)) << script;
-    auto options = Options(kExamples / (name + ".options"));
-    const std::optional<InputEncoding> encoding = InputEncoding::FromName(options["encoding"]);
-    ASSERT_TRUE(encoding) << options["encoding"];
+    const ExampleOptions options = Options(kExamples / (name + ".options"));
+    ASSERT_TRUE(options.encoding);
     const TestTree tree;
     int documents = 0;
     for (const auto& entry : fs::directory_iterator(kExamples)) {
@@ -118,8 +136,9 @@ void CheckExample(const std::string& name, const std::vector<std::string>& names
             EXPECT_TRUE(fs::exists(kExamples / (name + "." + extension)))
                 << file << ": warnings of a document that is not there";
         } else {
-            CheckDocument(LyricConverter(options["author"], *format, *encoding), script, expected,
-                          tree);
+            CheckDocument(
+                LyricConverter(options.author, *format, *options.encoding, options.document),
+                script, expected, tree);
             ++documents;
         }
     }
