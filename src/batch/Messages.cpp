@@ -177,6 +177,17 @@ std::string_view TagFor(const std::string& assignment) {
     return assignment == "karaoke.singer" ? "karaoke.tag('歌手', '…')" : "karaoke.tag('歌名', '…')";
 }
 
+// A number of rows, a lead-in or a linger that is none, for an option and for a script alike.
+std::string NotRows(std::string_view value, bool english) {
+    return english ? fmt::format("'{}' is not a number of rows from {} to {}", value, kAssMinRows,
+                                 kAssMaxRows)
+                   : fmt::format("“{}”不是 {} 到 {} 之间的行数", value, kAssMinRows, kAssMaxRows);
+}
+std::string NotAnimateTime(std::string_view value, bool english) {
+    return english ? fmt::format("'{}' is not a time from 0 to {} ms", value, kAssMaxAnimateMs)
+                   : fmt::format("“{}”不是 0 到 {} 毫秒之间的时间", value, kAssMaxAnimateMs);
+}
+
 } // namespace
 
 std::string EscapeControls(std::string_view text) {
@@ -263,6 +274,31 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english ? fmt::format("'{}' is not a list of durations; written without word timing",
                                      detail)
                        : fmt::format("“{}”不是时长列表，写出时不带逐字时间", detail);
+    case Kind::BadRows:
+        return english ? fmt::format("{}; {} used", NotRows(detail, english), warning.count)
+                       : fmt::format("{}，按 {} 行处理", NotRows(detail, english), warning.count);
+    case Kind::BadAnimateTime:
+        return english
+                   ? fmt::format("{}; {} ms used", NotAnimateTime(detail, english), warning.count)
+                   : fmt::format("{}，按 {} 毫秒处理", NotAnimateTime(detail, english),
+                                 warning.count);
+    case Kind::BadLineColour:
+        return english
+                   ? fmt::format("'{}' is not RGB(r, g, b), each from 0 to 255; sung in the "
+                                 "usual colour",
+                                 detail)
+                   : fmt::format("“{}”不是 RGB(r, g, b)（各 0 到 255），按平常的颜色演唱", detail);
+    case Kind::MoreBadLineColour:
+        return english
+                   ? fmt::format("{} more sung in the usual colour", Counted(warning.count, "line"))
+                   : fmt::format("另有 {} 行按平常的颜色演唱", warning.count);
+    case Kind::NoFreeRow:
+        return english ? "sung while every row is taken; shown on an extra row while it is sung"
+                       : "演唱时每一行都有歌词，只在演唱时显示在另加的一行上";
+    case Kind::MoreNoFreeRow:
+        return english
+                   ? fmt::format("{} more shown on an extra row", Counted(warning.count, "line"))
+                   : fmt::format("另有 {} 行显示在另加的一行上", warning.count);
     case Kind::TextAfterCtrlZ:
         if (warning.count == 0) {
             return english ? "input ends at this Ctrl-Z (text mode); what follows it is not read"
@@ -497,6 +533,67 @@ std::string ProblemListText(const std::vector<const RunProblem*>& problems) {
         text += line([problem](ProblemColumn column) { return ProblemCell(*problem, column); });
     }
     return text;
+}
+
+std::string DescribeAssOptionError(const AssOptionError& error, Language language) {
+    using Kind = AssOptionError::Kind;
+    const bool english = language == Language::English;
+    const std::string value = EscapeControls(error.value);
+    switch (error.kind) {
+    case Kind::OutOfRange:
+        return error.option == AssOption::Rows ? NotRows(value, english)
+                                               : NotAnimateTime(value, english);
+    case Kind::NotASize:
+        return english ? fmt::format("'{}' is not WIDTHxHEIGHT, each from {} to {}", value,
+                                     kAssMinFrameSide, kAssMaxFrameSide)
+                       : fmt::format("“{}”不是“宽x高”（各 {} 到 {}）", value, kAssMinFrameSide,
+                                     kAssMaxFrameSide);
+    case Kind::NotAField:
+        return english ? fmt::format("'{}' is not FIELD=VALUE", value)
+                       : fmt::format("“{}”不是“字段=值”", value);
+    case Kind::UnknownField: {
+        std::string fields;
+        for (std::size_t field = 0; field < kAssStyleFields; ++field) {
+            fields.append(field == 0 ? "" : ", ").append(NameOf(static_cast<AssStyleField>(field)));
+        }
+        return english
+                   ? fmt::format("'{}' is no style field ({})", EscapeControls(error.field), fields)
+                   : fmt::format("“{}”不是样式字段（{}）", EscapeControls(error.field), fields);
+    }
+    case Kind::BadFieldValue:
+        break;
+    }
+    const auto takes = [english](AssValueKind kind) -> std::string {
+        const std::int64_t most = kAssLargestValue;
+        switch (kind) {
+        case AssValueKind::FontName:
+            return english ? "not a font name" : "不是字体名称";
+        case AssValueKind::Positive:
+            return english ? fmt::format("not a number above 0, at most {}", most)
+                           : fmt::format("不是大于 0、至多 {} 的数", most);
+        case AssValueKind::NonNegative:
+            return english ? fmt::format("not a number from 0 to {}", most)
+                           : fmt::format("不是 0 到 {} 之间的数", most);
+        case AssValueKind::Number:
+            return english ? fmt::format("not a number from -{0} to {0}", most)
+                           : fmt::format("不是 -{0} 到 {0} 之间的数", most);
+        case AssValueKind::WholeNumber:
+            return english ? fmt::format("not a whole number from -{0} to {0}", most)
+                           : fmt::format("不是 -{0} 到 {0} 之间的整数", most);
+        case AssValueKind::Margin:
+            return english ? fmt::format("not a whole number from 0 to {}", most)
+                           : fmt::format("不是 0 到 {} 之间的整数", most);
+        case AssValueKind::Colour:
+            return english ? "not a colour &HAABBGGRR (such as &H00FF8000)"
+                           : "不是 &HAABBGGRR 形式的颜色（如 &H00FF8000）";
+        case AssValueKind::Alignment:
+            return english ? "not 1 to 3 (at the bottom) or 7 to 9 (at the top)"
+                           : "不是 1 到 3（底部）或 7 到 9（顶部）";
+        }
+        return {};
+    };
+    return fmt::format("{}={}{}{}", EscapeControls(error.field), value, english ? ": " : "：",
+                       takes(error.takes));
 }
 
 } // namespace tolvren

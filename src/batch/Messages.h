@@ -54,6 +54,10 @@ std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResul
 /// "不是文件夹：FOLDER".
 std::string DescribeNotAFolder(std::string_view name, Language language);
 
+/// A karaoke ASS choice that was refused, without the option's name: "'0' is not a number of
+/// rows from 1 to 4", "Fontsize=abc: not a number above 0" / "“0”不是 1 到 4 之间的行数".
+std::string DescribeAssOptionError(const AssOptionError& error, Language language);
+
 /// An encoding that cannot be used: "--encoding: unknown encoding 'x' (try auto, gbk, …)" /
 /// "无法使用编码 x".
 std::string DescribeUnknownEncoding(std::string_view name, Language language);

@@ -1,12 +1,22 @@
 #include "conversion/AssDocument.h"
 
+#include "conversion/FieldUtils.h"
 #include "conversion/TimedLines.h"
 
 #include <algorithm>
+#include <charconv>
+
+// Karaoke as a KTV screen shows it: the lines alternate between the rows, each shown a while
+// before it is sung, all in the unsung colour, swept into the sung colour unit by unit, and left
+// a while after. All times here are in hundredths of a second, as ASS writes them.
 
 namespace tolvren {
 
 namespace {
+
+constexpr std::int64_t kMaxFadeCs = 30;    // fades never take more than 300 ms
+constexpr std::int64_t kTitleCardCs = 300; // the intro needs 3 s for the title to be read
+constexpr std::size_t kMaxExtraRows = 16;  // more than a frame has room for
 
 // "h:mm:ss.xx".
 void AppendAssTime(std::string& out, std::int64_t cs) {
@@ -38,15 +48,312 @@ void AppendAssText(std::string& out, std::string_view text) {
     }
 }
 
+std::optional<std::int64_t> Integer(std::string_view text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The value of a setting the user left to the script; the default, with a warning at its line,
+// when the script's value makes no sense.
+std::int64_t FromScript(const ScriptSetting& setting, std::int64_t max, std::int64_t fallback,
+                        ScriptWarning::Kind kind, std::vector<ScriptWarning>& warnings) {
+    if (setting.line == 0) {
+        return fallback;
+    }
+    const std::int64_t min = kind == ScriptWarning::Kind::BadRows ? kAssMinRows : 0;
+    const std::optional<std::int64_t> value = Integer(setting.value);
+    if (value && *value >= min && *value <= max) {
+        return *value;
+    }
+    warnings.emplace_back(kind, setting.line, static_cast<std::size_t>(fallback), 0, setting.value);
+    return fallback;
+}
+
+// The fifth argument of a lyric statement ("RGB(255,0,0)" of ", RGB(255,0,0));"); empty when
+// the statement has four.
+std::string FifthArgument(std::string_view rest) {
+    const std::string after = Trimmed(rest);
+    if (!after.starts_with(',')) {
+        return {};
+    }
+    const std::size_t close = after.rfind(')');
+    return Trimmed(
+        std::string_view(after).substr(1, close == std::string::npos ? close : close - 1));
+}
+
+// "RGB(r, g, b)", blanks anywhere between its parts, as the colour tag's value "&HBBGGRR&";
+// empty when it is no such colour.
+std::string LineColour(std::string_view argument) {
+    std::string_view rest = argument;
+    const auto take = [&rest](std::string_view token) {
+        const std::size_t at = rest.find_first_not_of(" \t");
+        if (at == std::string_view::npos || LowerAscii(rest.substr(at, token.size())) != token) {
+            return false;
+        }
+        rest.remove_prefix(at + token.size());
+        return true;
+    };
+    std::array<std::uint8_t, 3> parts{};
+    if (!take("rgb") || !take("(")) {
+        return {};
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::size_t at = std::min(rest.find_first_not_of(" \t"), rest.size());
+        const std::size_t after = std::min(rest.find_first_not_of("0123456789", at), rest.size());
+        const std::optional<std::int64_t> value = Integer(rest.substr(at, after - at));
+        if (!value || *value > 255) {
+            return {};
+        }
+        parts[i] = static_cast<std::uint8_t>(*value);
+        rest.remove_prefix(after);
+        if (!take(i + 1 < parts.size() ? "," : ")")) {
+            return {};
+        }
+    }
+    if (rest.find_first_not_of(" \t") != std::string_view::npos) {
+        return {};
+    }
+    std::string colour = AssColour(parts[0], parts[1], parts[2]); // "&H00BBGGRR"
+    return colour.erase(2, 2).append("&");
+}
+
+constexpr std::array<std::string_view, kAssMaxRows> kRowStyles = {"Row1", "Row2", "Row3", "Row4"};
+
+// Where the rows of a document with a given number of rows lie: their styles, and what an extra
+// row needs to lie beyond them.
+struct RowLayout {
+    std::string styles;          ///< the "Style:" lines of the rows and the title card
+    int marginV = 0;             ///< the margin of the row nearest the edge the rows stand on
+    int step = 0;                ///< from one row to the next
+    std::string_view extraStyle; ///< the row beside which extra rows are stacked
+};
+
 class AssDocument : public DocumentWriter {
 public:
+    explicit AssDocument(const AssOptions& options);
     void Write(const DocumentInput& input, TextSink* sink,
                std::vector<ScriptWarning>& warnings) const override;
+
+private:
+    AssOptions m_options;
+    std::string m_strFontsize; ///< the rows', as the title card's second line writes it
+    std::array<RowLayout, kAssMaxRows> m_layouts; ///< for 1, 2, 3 and 4 rows
+};
+
+AssDocument::AssDocument(const AssOptions& options) : m_options(options) {
+    const AssStyle style = AssRowStyle(options);
+    const auto field = [&style](AssStyleField f) -> const std::string& {
+        return style[static_cast<std::size_t>(f)];
+    };
+    m_strFontsize = field(AssStyleField::Fontsize);
+    double size = 0;
+    std::from_chars(m_strFontsize.data(), m_strFontsize.data() + m_strFontsize.size(), size);
+    const int side = std::stoi(field(AssStyleField::MarginL));
+    const int chosenAlignment =
+        options.style[static_cast<std::size_t>(AssStyleField::Alignment)].empty()
+            ? 0
+            : std::stoi(field(AssStyleField::Alignment));
+    const bool top = chosenAlignment >= 7;
+
+    const auto styleLine = [&style](std::string_view name, int alignment, int marginL, int marginV,
+                                    const std::string& fontsize) {
+        AssStyle row = style;
+        row[static_cast<std::size_t>(AssStyleField::Fontsize)] = fontsize;
+        row[static_cast<std::size_t>(AssStyleField::Alignment)] = std::to_string(alignment);
+        row[static_cast<std::size_t>(AssStyleField::MarginL)] = std::to_string(marginL);
+        row[static_cast<std::size_t>(AssStyleField::MarginV)] = std::to_string(marginV);
+        std::string line = "Style: ";
+        line.append(name);
+        for (const std::string& value : row) {
+            line.append(",").append(value);
+        }
+        return line.append("\n");
+    };
+    for (int rows = 1; rows <= kAssMaxRows; ++rows) {
+        RowLayout& layout = m_layouts[rows - 1];
+        layout.marginV = std::stoi(field(AssStyleField::MarginV));
+        layout.step = std::max(1, static_cast<int>(size * 1.5 + 0.5));
+        // The rows step from left to right, top to bottom, the last at the right (two rows: the
+        // first on the upper row at the left, the second below it at the right); one row is
+        // centred. A chosen alignment puts every row there.
+        const int indent = (options.width - 2 * side) / (2 * rows);
+        for (int row = 0; row < rows; ++row) {
+            int alignment = chosenAlignment;
+            int marginL = side;
+            if (chosenAlignment == 0) {
+                alignment = rows == 1 ? 2 : row == rows - 1 ? 3 : 1;
+                marginL = alignment == 1 ? side + row * indent : side;
+            }
+            const int fromEdge = top ? row : rows - 1 - row;
+            layout.styles += styleLine(kRowStyles[row], alignment, marginL,
+                                       layout.marginV + fromEdge * layout.step, m_strFontsize);
+        }
+        layout.extraStyle = kRowStyles[top ? rows - 1 : 0];
+        layout.styles += styleLine("Title", 5, side, layout.marginV,
+                                   std::to_string(static_cast<int>(size * 1.25 + 0.5)));
+    }
+}
+
+// One lyric line as it is laid out.
+struct PlacedLine {
+    std::int64_t start = 0; ///< when it is sung
+    std::int64_t end = 0;
+    std::int64_t appear = 0; ///< when it is on screen
+    std::int64_t vanish = 0;
+    std::size_t row = 0;  ///< from the top; `rows` and beyond are extra rows
+    std::size_t body = 0; ///< its \kf text in the document's buffer, from here to `bodyEnd`
+    std::size_t bodyEnd = 0;
+    std::string colour; ///< its own sung colour ("&HBBGGRR&"), if it has one
+};
+
+// A kind of warning of which the first few name their lines and the rest are counted.
+class CappedWarnings {
+public:
+    CappedWarnings(ScriptWarning::Kind more, std::vector<ScriptWarning>& warnings)
+        : m_more(more), m_warnings(warnings) {}
+    CappedWarnings(const CappedWarnings&) = delete;
+    CappedWarnings& operator=(const CappedWarnings&) = delete;
+    ~CappedWarnings() {
+        if (m_count > kWarningsPerKind) {
+            m_warnings.emplace_back(m_more, 0, m_count - kWarningsPerKind);
+        }
+    }
+    void Note(ScriptWarning warning) {
+        if (++m_count <= kWarningsPerKind) {
+            m_warnings.push_back(std::move(warning));
+        }
+    }
+
+private:
+    ScriptWarning::Kind m_more;
+    std::vector<ScriptWarning>& m_warnings;
+    std::size_t m_count = 0;
 };
 
 void AssDocument::Write(const DocumentInput& input, TextSink* sink,
                         std::vector<ScriptWarning>& warnings) const {
+    using Kind = ScriptWarning::Kind;
+    const Script& script = input.script;
+    const auto rows = static_cast<std::size_t>(
+        m_options.rows ? *m_options.rows
+                       : FromScript(script.Layout(LayoutSetting::Rows), kAssMaxRows,
+                                    kAssDefaultRows, Kind::BadRows, warnings));
+    const std::int64_t leadMs =
+        m_options.leadMs
+            ? *m_options.leadMs
+            : FromScript(script.Layout(LayoutSetting::TimeBeforeAnimate), kAssMaxAnimateMs,
+                         kAssDefaultLeadMs, Kind::BadAnimateTime, warnings);
+    const std::int64_t lingerMs =
+        m_options.lingerMs
+            ? *m_options.lingerMs
+            : FromScript(script.Layout(LayoutSetting::TimeAfterAnimate), kAssMaxAnimateMs,
+                         kAssDefaultLingerMs, Kind::BadAnimateTime, warnings);
+    const std::int64_t lead = Centiseconds(leadMs);
+    const std::int64_t linger = Centiseconds(lingerMs);
+
+    // The lines in script order, each on the next row of the cycle. A row is free for a line
+    // once the row's last line has been sung by the line's start; that line then gives the row
+    // up as soon as the new line wants it. With no row free, the line is shown while it is sung
+    // on an extra row beyond the others, and said.
+    std::vector<PlacedLine> lines;
+    std::string bodies;
+    {
+        std::array<std::optional<std::size_t>, kAssMaxRows> holder;
+        std::vector<std::size_t> extraHolders;
+        std::size_t next = 0;
+        CappedWarnings badColours(Kind::MoreBadLineColour, warnings);
+        CappedWarnings noFreeRow(Kind::MoreNoFreeRow, warnings);
+        LineTimer timer(warnings);
+        script.ForEachLyric([&](const LyricStatement& statement) {
+            const TimedLine* line = timer.Read(statement);
+            if (line == nullptr || line->text.empty()) {
+                return; // an empty line has nothing to show
+            }
+            PlacedLine placed;
+            placed.start = Centiseconds(line->start);
+            const std::int64_t sung = line->units.empty() ? line->start : line->units.back().end;
+            placed.end = Centiseconds(std::max(line->end, sung));
+            if (const std::string fifth = FifthArgument(line->rest); !fifth.empty()) {
+                placed.colour = LineColour(fifth);
+                if (placed.colour.empty()) {
+                    badColours.Note(ScriptWarning(Kind::BadLineColour, line->line, 0, 0, fifth));
+                }
+            }
+            std::size_t row = 0;
+            while (row < rows && holder[(next + row) % rows] &&
+                   lines[*holder[(next + row) % rows]].end > placed.start) {
+                ++row;
+            }
+            if (row < rows) {
+                row = (next + row) % rows;
+                placed.appear = std::max<std::int64_t>(0, placed.start - lead);
+                if (holder[row]) {
+                    PlacedLine& before = lines[*holder[row]];
+                    placed.appear = std::max(placed.appear, before.end);
+                    before.vanish = std::min(before.vanish, placed.appear);
+                }
+                placed.vanish = placed.end + linger;
+                holder[row] = lines.size();
+                next = (row + 1) % rows;
+                placed.row = row;
+            } else {
+                noFreeRow.Note(ScriptWarning(Kind::NoFreeRow, line->line));
+                std::size_t extra = 0;
+                while (extra < extraHolders.size() &&
+                       lines[extraHolders[extra]].end > placed.start) {
+                    ++extra;
+                }
+                if (extra == kMaxExtraRows) {
+                    // More lines at once than any frame has rows for (a broken script): the row
+                    // freed first, where libass moves one of two lines that meet.
+                    extra = static_cast<std::size_t>(
+                        std::min_element(extraHolders.begin(), extraHolders.end(),
+                                         [&lines](std::size_t a, std::size_t b) {
+                                             return lines[a].end < lines[b].end;
+                                         }) -
+                        extraHolders.begin());
+                } else if (extra == extraHolders.size()) {
+                    extraHolders.push_back(0);
+                }
+                extraHolders[extra] = lines.size();
+                placed.appear = placed.start;
+                placed.vanish = placed.end;
+                placed.row = rows + extra;
+            }
+            if (sink != nullptr) {
+                // Each duration from rounded boundaries, so that they add up to the line exactly.
+                placed.body = bodies.size();
+                std::int64_t before = placed.start;
+                for (const TimedUnit& unit : line->units) {
+                    const std::int64_t after = Centiseconds(unit.end);
+                    bodies.append("{\\kf");
+                    AppendNumber(bodies, after - before, 1);
+                    bodies += '}';
+                    AppendAssText(bodies, unit.text);
+                    before = after;
+                }
+                if (line->units.empty()) {
+                    // Without a tag the whole line would show in the sung colour from its start.
+                    bodies.append("{\\kf");
+                    AppendNumber(bodies, placed.end - placed.start, 1);
+                    bodies += '}';
+                    AppendAssText(bodies, line->text);
+                }
+                placed.bodyEnd = bodies.size();
+            }
+            lines.push_back(std::move(placed));
+        });
+    }
+    if (sink == nullptr) {
+        return;
+    }
+
     const DocumentHeader& header = input.header;
+    const RowLayout& layout = m_layouts[rows - 1];
     std::string head(kByteOrderMark);
     head.append("[Script Info]\n");
     head.append("; Written by Tolvren from a KSC script\n");
@@ -58,66 +365,113 @@ void AssDocument::Write(const DocumentInput& input, TextSink* sink,
     };
     headLine("Title: ", header.title);
     head.append("ScriptType: v4.00+\n");
-    head.append("PlayResX: 1280\nPlayResY: 720\nWrapStyle: 0\nScaledBorderAndShadow: yes\n");
+    head.append("PlayResX: ").append(std::to_string(m_options.width));
+    head.append("\nPlayResY: ").append(std::to_string(m_options.height));
+    head.append("\nWrapStyle: 0\nScaledBorderAndShadow: yes\n");
     if (!header.singer.empty()) {
         headLine("; Singer: ", header.singer);
     }
     if (!header.author.empty()) {
         headLine("; Author: ", header.author);
     }
-    const std::string& offset = input.script.Offset();
+    const std::string& offset = script.Offset();
     if (!offset.empty() && offset.find_first_not_of("+-0") != std::string::npos) {
         headLine("; Offset: ", offset, " ms, not applied to the times");
     }
-    // Sung syllables turn from white (secondary) to gold (primary), on a dark outline.
+    head.append("; Layout: ").append(std::to_string(rows));
+    head.append(rows == 1 ? " row" : " rows").append(", each line shown ");
+    head.append(std::to_string(leadMs)).append(" ms before it is sung and ");
+    head.append(std::to_string(lingerMs)).append(" ms after\n");
+    // Syllables are swept from the unsung colour (secondary) into the sung one (primary).
     head.append("\n[V4+ Styles]\n"
                 "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
                 "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, "
                 "Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, "
-                "MarginV, Encoding\n"
-                "Style: Default,Noto Sans CJK SC,56,&H0000C8FF,&H00FFFFFF,&H00302020,&H80000000,"
-                "0,0,0,0,100,100,0,0,1,3,1,2,40,40,48,1\n"
-                "\n[Events]\n"
+                "MarginV, Encoding\n");
+    head.append(layout.styles);
+    head.append("\n[Events]\n"
                 "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
                 "Text\n");
+    sink->WriteText(head);
 
-    const auto appendLine = [](const TimedLine& line, std::string& out) {
-        const std::int64_t start = Centiseconds(line.start);
-        const std::int64_t sung = line.units.empty() ? line.start : line.units.back().end;
-        const std::int64_t end = Centiseconds(std::max(line.end, sung));
-        out.append("Dialogue: 0,");
-        AppendAssTime(out, start);
-        out += ',';
-        AppendAssTime(out, end);
-        out.append(",Default,,0,0,0,,");
-        if (line.units.empty()) {
-            // Without a tag the whole line would show in the sung colour from its start.
-            if (!line.text.empty()) {
-                out.append("{\\kf");
-                AppendNumber(out, end - start, 1);
-                out += '}';
-            }
-            AppendAssText(out, line.text);
-            return;
-        }
-        // Each duration from rounded boundaries, so that they add up to the line exactly.
-        std::int64_t before = start;
-        for (const TimedUnit& unit : line.units) {
-            const std::int64_t after = Centiseconds(unit.end);
-            out.append("{\\kf");
-            AppendNumber(out, after - before, 1);
-            out += '}';
-            AppendAssText(out, unit.text);
-            before = after;
-        }
+    std::string piece;
+    const auto event = [&piece](std::int64_t from, std::int64_t to, std::string_view style,
+                                std::int64_t marginV) {
+        piece.append("Dialogue: 0,");
+        AppendAssTime(piece, from);
+        piece += ',';
+        AppendAssTime(piece, to);
+        piece.append(",").append(style).append(",,0,0,");
+        AppendNumber(piece, marginV, 1);
+        piece.append(",,");
     };
-    WriteTimedLines(input.script, head, LineEnd::CrLf, sink, warnings, appendLine);
+    const auto fade = [&piece](std::int64_t in, std::int64_t out) {
+        piece.append("\\fad(");
+        AppendNumber(piece, std::min(in, kMaxFadeCs) * 10, 1);
+        piece += ',';
+        AppendNumber(piece, std::min(out, kMaxFadeCs) * 10, 1);
+        piece += ')';
+    };
+
+    // The title card, while no line is on screen yet.
+    std::int64_t firstAppear = lines.empty() ? 0 : lines.front().appear;
+    for (const PlacedLine& line : lines) {
+        firstAppear = std::min(firstAppear, line.appear);
+    }
+    const std::string& title = script.TitleAsMeant();
+    if (m_options.titleCard && (!title.empty() || !header.singer.empty()) &&
+        firstAppear >= kTitleCardCs) {
+        event(0, firstAppear, "Title", 0);
+        piece += '{';
+        fade(kMaxFadeCs, kMaxFadeCs);
+        piece += '}';
+        std::string text;
+        AppendHeaderValue(text, title);
+        AppendAssText(piece, text);
+        if (!title.empty() && !header.singer.empty()) {
+            piece.append("\\N{\\fs").append(m_strFontsize).append("}");
+        }
+        text.clear();
+        AppendHeaderValue(text, header.singer);
+        AppendAssText(piece, text);
+        piece.append("\r\n");
+    }
+
+    for (const PlacedLine& line : lines) {
+        const bool extra = line.row >= rows;
+        event(line.appear, line.vanish, extra ? layout.extraStyle : kRowStyles[line.row],
+              extra ? layout.marginV + static_cast<std::int64_t>(line.row) * layout.step : 0);
+        // Before its start the line waits, all unsung, in an empty leading syllable.
+        const std::int64_t wait = line.start - line.appear;
+        const std::int64_t after = line.vanish - line.end;
+        if (wait > 0 || after > 0 || !line.colour.empty()) {
+            piece += '{';
+            if (wait > 0 || after > 0) {
+                fade(wait, after);
+            }
+            if (!line.colour.empty()) {
+                piece.append("\\1c").append(line.colour);
+            }
+            if (wait > 0) {
+                piece.append("\\k");
+                AppendNumber(piece, wait, 1);
+            }
+            piece += '}';
+        }
+        piece.append(std::string_view(bodies).substr(line.body, line.bodyEnd - line.body));
+        piece.append("\r\n");
+        if (piece.size() >= kPieceSize) {
+            sink->Write(piece);
+            piece.clear();
+        }
+    }
+    sink->Write(piece);
 }
 
 } // namespace
 
-std::unique_ptr<DocumentWriter> MakeAssWriter(const DocumentOptions& /*options*/) {
-    return std::make_unique<AssDocument>();
+std::unique_ptr<DocumentWriter> MakeAssWriter(const DocumentOptions& options) {
+    return std::make_unique<AssDocument>(options.ass);
 }
 
 } // namespace tolvren

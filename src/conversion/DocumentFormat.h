@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/AssOptions.h"
 #include "conversion/Script.h"
 #include "conversion/TextFile.h"
 
@@ -27,7 +28,9 @@ enum class OutputFormat {
 
 /// How the user wants the documents written, beyond their format; each writer reads what
 /// concerns it. A dialog or the command line fills it; the defaults give today's documents.
-struct DocumentOptions {};
+struct DocumentOptions {
+    AssOptions ass; ///< karaoke ASS: rows, lead-in, linger, title card, frame, style
+};
 
 /// How a format reads the script's names.
 enum class ScriptReading {

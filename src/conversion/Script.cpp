@@ -3,6 +3,8 @@
 #include "conversion/FieldUtils.h"
 #include "conversion/TextFile.h"
 
+#include <array>
+
 namespace tolvren {
 
 namespace {
@@ -18,18 +20,44 @@ std::ptrdiff_t IndexOrMinusOne(std::size_t index) {
 constexpr std::string_view kSongnameKey = "karaoke.songname";
 constexpr std::string_view kSingerAssignmentKey = "karaoke.singer";
 
+// Whether `line` assigns to `name` (lower case), the name in any case: "karaoke.Rows := 2;".
+bool Assigns(std::string_view line, std::string_view name) {
+    if (LowerAscii(line.substr(0, name.size())) != name) {
+        return false;
+    }
+    const std::size_t next = line.find_first_not_of(" \t", name.size());
+    return next != std::string_view::npos && (line[next] == ':' || line[next] == '=');
+}
+
 // "karaoke.songname := '...';" and "karaoke.singer := '...';" name the song the way other
-// tools write it (the name in any case); the KMC document reads karaoke.tag(...) only.
+// tools write it; the KMC document reads karaoke.tag(...) only.
 std::string_view AssignedName(std::string_view line) {
     for (const std::string_view name : {kSongnameKey, kSingerAssignmentKey}) {
-        if (LowerAscii(line.substr(0, name.size())) == name) {
-            const std::size_t next = line.find_first_not_of(" \t", name.size());
-            if (next != std::string_view::npos && (line[next] == ':' || line[next] == '=')) {
-                return name;
-            }
+        if (Assigns(line, name)) {
+            return name;
         }
     }
     return {};
+}
+
+// The settings of the layout, in the order of LayoutSetting.
+constexpr std::array<std::string_view, 3> kLayoutKeys = {
+    "karaoke.rows", "karaoke.timebeforeanimate", "karaoke.timeafteranimate"};
+
+std::size_t LayoutKeyOf(std::string_view line) {
+    std::size_t key = 0;
+    while (key < kLayoutKeys.size() && !Assigns(line, kLayoutKeys[key])) {
+        ++key;
+    }
+    return key;
+}
+
+// The value of a "NAME := VALUE;" statement: the text strictly between the last '=' and the
+// last ';', trimmed.
+std::string AssignedValue(std::string_view line) {
+    const std::ptrdiff_t equals = IndexOrMinusOne(line.rfind('='));
+    const std::ptrdiff_t semicolon = IndexOrMinusOne(line.rfind(';'));
+    return Trimmed(MidRange(line, equals + 1, semicolon - 1));
 }
 
 // The text of the quoted value that opens at the first apostrophe from `from`, with doubled
@@ -73,6 +101,7 @@ LyricStatement ParseLyricStatement(std::string_view line) {
     statement.end = line.substr(q2 + 1, c2 - q2 - 1);
     statement.text = line.substr(q3 + 1, c3 - q3 - 1);
     statement.durations = line.substr(q4 + 1, e4 - q4 - 1);
+    statement.rest = line.substr(e4 + 1);
     return statement;
 }
 
@@ -102,10 +131,7 @@ Script::Script(std::string_view text) : m_text(text) {
             m_strSinger = GetField(line, '\'', 3);
             m_strSingerAsMeant = QuotedValue(line, kSingerKey.size());
         } else if (line.starts_with(kOffsetKey)) {
-            // The text strictly between the last '=' and the last ';', trimmed.
-            const std::ptrdiff_t equals = IndexOrMinusOne(line.rfind('='));
-            const std::ptrdiff_t semicolon = IndexOrMinusOne(line.rfind(';'));
-            m_strOffset = Trimmed(MidRange(line, equals + 1, semicolon - 1));
+            m_strOffset = AssignedValue(line);
         } else if (line.starts_with(kLyricStatementStart)) {
             ++lyricStatements;
             if (!line.starts_with(kLineKey) || !ParseLyricStatement(line).complete) {
@@ -114,6 +140,8 @@ Script::Script(std::string_view text) : m_text(text) {
                                             reader.LineNumber());
                 }
             }
+        } else if (const std::size_t key = LayoutKeyOf(line); key < kLayoutKeys.size()) {
+            m_layout[key] = {AssignedValue(line), reader.LineNumber()};
         } else if (const std::string_view name = AssignedName(line); !name.empty()) {
             (name == kSongnameKey ? assignedTitle : assignedSinger) =
                 QuotedValue(line, name.size());

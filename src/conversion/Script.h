@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -33,6 +34,13 @@ struct ScriptWarning {
         NotDurations,         ///< `detail` at `line` is not a list of durations (counts as
                               ///< a DurationMismatch line)
         TextAfterCtrlZ,       ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
+        // Read by ASS alone, which lays the lines out:
+        BadRows,           ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
+        BadAnimateTime,    ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
+        BadLineColour,     ///< the fifth argument at `line`, `detail`, is no RGB(r, g, b)
+        MoreBadLineColour, ///< `count` more such lines
+        NoFreeRow,         ///< the line at `line` is sung while every row is taken
+        MoreNoFreeRow,     ///< `count` more such lines
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})
@@ -57,11 +65,20 @@ struct LyricStatement {
     std::string_view end;
     std::string_view text;
     std::string_view durations;
+    std::string_view rest; ///< what follows the fourth field: ", RGB(255,0,0));"
 };
 
 /// Takes one lyric statement apart: each field runs from an apostrophe to the next apostrophe
 /// that a comma follows (the fourth to the next apostrophe), so a text may hold apostrophes.
 LyricStatement ParseLyricStatement(std::string_view line);
+
+/// A `karaoke.NAME := VALUE;` setting of how the lines are laid out on screen, which only ASS
+/// reads: its value as it stands, trimmed, and its line (0 when the script has none).
+struct ScriptSetting {
+    std::string value;
+    std::size_t line = 0;
+};
+enum class LayoutSetting { Rows, TimeBeforeAnimate, TimeAfterAnimate };
 
 /// A script read once for its header values and its warnings; its lyric statements are read
 /// again, one at a time, by whoever writes the document, so a huge script needs no second copy.
@@ -80,6 +97,10 @@ public:
     const std::string& TitleAsMeant() const { return m_strTitleAsMeant; }
     const std::string& SingerAsMeant() const { return m_strSingerAsMeant; }
     const std::string& Offset() const { return m_strOffset; }
+    /// The last `karaoke.rows`, `karaoke.TimeBeforeAnimate`, `karaoke.TimeAfterAnimate`.
+    const ScriptSetting& Layout(LayoutSetting setting) const {
+        return m_layout[static_cast<std::size_t>(setting)];
+    }
 
     /// Calls `visit` for every line that begins with "karaoke.add('", in file order.
     void ForEachLyric(const std::function<void(const LyricStatement&)>& visit) const;
@@ -97,6 +118,7 @@ private:
     std::string m_strTitleAsMeant;
     std::string m_strSingerAsMeant;
     std::string m_strOffset;
+    std::array<ScriptSetting, 3> m_layout;
     std::vector<ScriptWarning> m_warnings;
 };
 

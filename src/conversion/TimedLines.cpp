@@ -10,9 +10,6 @@ namespace tolvren {
 
 namespace {
 
-// Lines are written in pieces of about this size: neither a write per line nor a second copy.
-constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
-
 std::optional<std::int64_t> ParseNumber(std::string_view digits) {
     if (digits.empty() || digits.size() > 12) {
         return std::nullopt;
@@ -129,6 +126,7 @@ const TimedLine* LineTimer::Read(const LyricStatement& statement) {
     m_line.line = statement.line;
     m_line.start = *start;
     m_line.end = *end;
+    m_line.rest = statement.rest;
     m_line.units.clear();
     m_text.assign(statement.text);
     if (m_text.find('\'') != std::string::npos) {

@@ -17,6 +17,9 @@
 
 namespace tolvren {
 
+/// Documents are written in pieces of about this size: neither a write per line nor a second copy.
+inline constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
+
 /// The UTF-8 byte-order mark.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -42,6 +45,7 @@ struct TimedLine {
     std::int64_t end = 0;         ///< E
     std::string text;             ///< as shown: apostrophes undoubled, no brackets
     std::vector<TimedUnit> units; ///< empty when the line has no word timing
+    std::string_view rest;        ///< what follows the statement's fourth field (in the script)
 };
 
 /// Reads the timing of each lyric statement of a document into buffers it keeps from line to

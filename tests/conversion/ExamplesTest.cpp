@@ -54,7 +54,21 @@ struct ExampleOptions {
     DocumentOptions document;
 };
 using OptionSetter = bool (*)(ExampleOptions&, const std::string&);
+template <AssOption option>
+bool SetAss(ExampleOptions& options, const std::string& value) {
+    return !SetAssOption(options.document.ass, option, value);
+}
 const std::map<std::string, OptionSetter> kOptionKeys = {
+    {"ass-rows", &SetAss<AssOption::Rows>},
+    {"ass-lead", &SetAss<AssOption::Lead>},
+    {"ass-linger", &SetAss<AssOption::Linger>},
+    {"ass-size", &SetAss<AssOption::Size>},
+    {"ass-style", &SetAss<AssOption::Style>},
+    {"ass-no-title",
+     [](ExampleOptions& options, const std::string& value) {
+         options.document.ass.titleCard = false;
+         return value.empty();
+     }},
     {"author",
      [](ExampleOptions& options, const std::string& value) {
          options.author = value;
