@@ -8,6 +8,7 @@
 #include "cli/StopSignals.h"
 
 #include <CLI/CLI.hpp>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fmt/format.h>
@@ -61,8 +62,10 @@ constexpr const char* kFooter =
     "  a script read as GBK that looks like UTF-8 or UTF-16, bytes not valid in the encoding,\n"
     "  a Ctrl-Z that ends the input before the end of the file, a lyric statement without\n"
     "  its four fields, karaoke.songname/karaoke.singer assignments (not read for KMC), no\n"
-    "  lyric lines at all, lines that end in CR alone, and for LRC and ASS a line whose\n"
-    "  durations do not match its units or whose time is no time. A FIFO, socket or device\n"
+    "  lyric lines at all, lines that end in CR alone, for LRC and ASS a line whose\n"
+    "  durations do not match its units or whose time is no time, and for ASS a karaoke.rows\n"
+    "  or lead-in or linger that makes no sense, a fifth argument of karaoke.add that is no\n"
+    "  RGB(r, g, b), and a line sung while every row is taken. A FIFO, socket or device\n"
     "  named like a script is skipped with a warning. Control characters in file names are\n"
     "  printed as escapes (\\n, \\x1b).\n"
     "\n"
@@ -107,6 +110,44 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     app.add_flag("-q,--quiet", quiet, "Print nothing but failures");
     app.add_flag("--no-warnings", noWarnings, "Do not print warnings");
     app.add_flag("-V,--version", version, "Print the version and exit");
+    // Karaoke ASS: each choice overrides the script's own (karaoke.rows, …) and the defaults.
+    struct AssChoice {
+        tolvren::AssOption option;
+        const char* name;
+        const char* help;
+        std::string value;
+    };
+    std::array<AssChoice, 5> assChoices = {{
+        {tolvren::AssOption::Rows,
+         "--ass-rows",
+         "ASS: rows on screen, 1 to 4 (default: the script's karaoke.rows, else 2)",
+         {}},
+        {tolvren::AssOption::Lead,
+         "--ass-lead",
+         "ASS: milliseconds a line is shown before it is sung (default: the script's "
+         "karaoke.TimeBeforeAnimate, else 1000)",
+         {}},
+        {tolvren::AssOption::Linger,
+         "--ass-linger",
+         "ASS: milliseconds a line stays after it is sung (default: the script's "
+         "karaoke.TimeAfterAnimate, else 500)",
+         {}},
+        {tolvren::AssOption::Size,
+         "--ass-size",
+         "ASS: the frame, WIDTHxHEIGHT (default 1920x1080)",
+         {}},
+        {tolvren::AssOption::Style,
+         "--ass-style",
+         "ASS: style fields in ffmpeg's force_style syntax, such as 'Fontname=Microsoft YaHei,"
+         "Fontsize=72,PrimaryColour=&H00FF8000' (PrimaryColour sung, SecondaryColour unsung)",
+         {}},
+    }};
+    for (AssChoice& choice : assChoices) {
+        app.add_option(choice.name, choice.value, choice.help);
+    }
+    bool assNoTitle = false;
+    app.add_flag("--ass-no-title", assNoTitle,
+                 "ASS: no title card (the title and singer shown before the first line)");
 
     try {
         app.parse(argc, argv);
@@ -146,6 +187,27 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
                                       tolvren::EscapeControls(format), tolvren::FormatNames()),
                           terminal);
     }
+    for (const AssChoice& choice : assChoices) {
+        const bool given = app.count(choice.name) > 0;
+        if (given && *outputFormat != tolvren::OutputFormat::Ass) {
+            return UsageError(fmt::format("{}: for ASS documents only (-f ass)", choice.name),
+                              terminal);
+        }
+        const std::optional<std::string> text = terminal.ToUtf8(choice.value);
+        const std::optional<tolvren::AssOptionError> error =
+            given && text ? SetAssOption(request.document.ass, choice.option, *text) : std::nullopt;
+        if (given && (!text || error)) {
+            return UsageError(
+                fmt::format("{}: {}", choice.name,
+                            text ? DescribeAssOptionError(*error, tolvren::Language::English)
+                                 : "not valid text in the terminal's encoding"),
+                terminal);
+        }
+    }
+    if (assNoTitle && *outputFormat != tolvren::OutputFormat::Ass) {
+        return UsageError("--ass-no-title: for ASS documents only (-f ass)", terminal);
+    }
+    request.document.ass.titleCard = !assNoTitle;
     const std::optional<tolvren::InputEncoding> inputEncoding =
         tolvren::InputEncoding::FromName(encoding);
     if (!inputEncoding) {

@@ -155,6 +155,11 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         {{"--check", tree.Path("songs/a.ksc"), tree.Path("songs/a.ksc")}, "a.ksc: not a folder"},
         {{"-a", "Zhang\n[00:00.00]INJECTED", tree.Path("songs"), out},
          "--author: control characters are not allowed: 'Zhang\\n[00:00.00]INJECTED'"},
+        {{"-f", "ass", "--ass-rows", "0", tree.Path("songs"), out},
+         "--ass-rows: '0' is not a number of rows from 1 to 4"},
+        {{"-f", "ass", "--ass-style", "Fontsize=abc", tree.Path("songs"), out},
+         "--ass-style: Fontsize=abc: not a number above 0"},
+        {{"--ass-no-title", tree.Path("songs"), out}, "--ass-no-title: for ASS documents only"},
     };
     for (const auto& [args, message] : cases) {
         const auto r = RunCli(tree, args);
@@ -295,6 +300,16 @@ TEST(Cli, TextsTravelInTheTerminalsEncoding) {
     EXPECT_THAT(TestTree::Read(tree.Path("out/a.kmc")), HasSubstr("by=\"张三\""));
     const auto bad = RunCli(tree, {"-a", "\xD5", tree.Path("songs"), tree.Path("out")}, gbk);
     EXPECT_EQ(bad.status, 2);
+    // The ASS choices reach the document, a font named in the terminal's encoding too.
+    const auto ass =
+        RunCli(tree,
+               {"-f", "ass", "--ass-rows", "1", "--ass-no-title", "--ass-style",
+                "Fontname=\xCE\xA2\xC8\xED\xD1\xC5\xBA\xDA", tree.Path("songs"), tree.Path("out")},
+               gbk);
+    EXPECT_EQ(ass.status, 0) << ass.err;
+    EXPECT_THAT(TestTree::Read(tree.Path("out/a.ass")),
+                AllOf(HasSubstr("\nStyle: Row1,微软雅黑,"), HasSubstr("\n; Layout: 1 row,"),
+                      Not(HasSubstr(",Title,,"))));
 }
 
 } // namespace

@@ -8,7 +8,12 @@ _tolvren_cli()
     _init_completion -s || return
 
     case $prev in
-        -h | --help | -V | --version | -a | --author)
+        -h | --help | -V | --version | -a | --author | --ass-lead | --ass-linger | --ass-size | \
+            --ass-style)
+            return
+            ;;
+        --ass-rows)
+            COMPREPLY=($(compgen -W '1 2 3 4' -- "$cur"))
             return
             ;;
         -f | --format)
@@ -32,7 +37,7 @@ _tolvren_cli()
 
     # SOURCE is a folder or one script; TARGET_DIR is a folder.
     local args
-    _count_args "" "@(-a|--author|-f|--format|-e|--encoding)"
+    _count_args "" "@(-a|--author|-f|--format|-e|--encoding|--ass-@(rows|lead|linger|size|style))"
     if ((args == 1)); then
         _filedir 'ksc*'
     else
