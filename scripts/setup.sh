@@ -10,6 +10,7 @@ packages=(
   clang clang-format clang-tidy libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   xvfb xauth fonts-wqy-microhei xdotool imagemagick fonts-wine
+  libass-dev ffmpeg fonts-noto-cjk
   desktop-file-utils appstream dpkg-dev file time locales
   help2man lintian man-db bash-completion gettext
   g++-mingw-w64-x86-64-posix googletest wine wine64 nsis osslsigncode icoutils zip unzip openssl
