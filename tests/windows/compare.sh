@@ -4,7 +4,8 @@
 # line for line (the paths in them written as each platform writes paths), and the same exit
 # status. A corpus of valid GBK songs with Chinese names in nested folders (and a same-named song
 # in two folders), and a corpus of every worked example (invalid bytes, Ctrl-Z, UTF-16, Big5,
-# GB18030, broken statements); each flat, keeping the tree, read with auto into LRC, and checked.
+# GB18030, broken statements); each flat, keeping the tree, read with auto into LRC and into ASS
+# (a font named in Chinese), and checked.
 #   tests/windows/compare.sh LINUX_CLI WINDOWS_CLI        (WINEPREFIX as the wine runner wants it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -78,6 +79,7 @@ for corpus in strict mixed; do
   compare "$corpus-flat" -a 作者 "$source" "$work/documents"
   compare "$corpus-tree" --keep-tree "$source" "$work/documents"
   compare "$corpus-lrc" -e auto -f lrc --keep-tree "$source" "$work/documents"
+  compare "$corpus-ass" -e auto -f ass --ass-style 'Fontname=微软雅黑' "$source" "$work/documents"
   compare "$corpus-check" --check "$source"
 done
 exit "$failed"
