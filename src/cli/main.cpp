@@ -188,19 +188,23 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
                           terminal);
     }
     for (const AssChoice& choice : assChoices) {
-        const bool given = app.count(choice.name) > 0;
-        if (given && *outputFormat != tolvren::OutputFormat::Ass) {
+        if (app.count(choice.name) == 0) {
+            continue;
+        }
+        if (*outputFormat != tolvren::OutputFormat::Ass) {
             return UsageError(fmt::format("{}: for ASS documents only (-f ass)", choice.name),
                               terminal);
         }
         const std::optional<std::string> text = terminal.ToUtf8(choice.value);
-        const std::optional<tolvren::AssOptionError> error =
-            given && text ? SetAssOption(request.document.ass, choice.option, *text) : std::nullopt;
-        if (given && (!text || error)) {
+        if (!text) {
+            return UsageError(
+                fmt::format("{}: not valid text in the terminal's encoding", choice.name),
+                terminal);
+        }
+        if (const auto error = SetAssOption(request.document.ass, choice.option, *text)) {
             return UsageError(
                 fmt::format("{}: {}", choice.name,
-                            text ? DescribeAssOptionError(*error, tolvren::Language::English)
-                                 : "not valid text in the terminal's encoding"),
+                            DescribeAssOptionError(*error, tolvren::Language::English)),
                 terminal);
         }
     }

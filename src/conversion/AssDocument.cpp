@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 // Karaoke as a KTV screen shows it: the lines alternate between the rows, each shown a while
 // before it is sung, all in the unsung colour, swept into the sung colour unit by unit, and left
@@ -48,28 +49,20 @@ void AppendAssText(std::string& out, std::string_view text) {
     }
 }
 
-std::optional<std::int64_t> Integer(std::string_view text) {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The value of a setting the user left to the script; the default, with a warning at its line,
-// when the script's value makes no sense.
-std::int64_t FromScript(const ScriptSetting& setting, std::int64_t max, std::int64_t fallback,
-                        ScriptWarning::Kind kind, std::vector<ScriptWarning>& warnings) {
+// The value of a setting the user left to the script, read as the option of the same meaning
+// reads it; the default, with a warning at its line, when the script's value makes no sense.
+std::int64_t FromScript(const ScriptSetting& setting, AssOption option, std::int64_t fallback,
+                        std::vector<ScriptWarning>& warnings) {
     if (setting.line == 0) {
         return fallback;
     }
-    const std::int64_t min = kind == ScriptWarning::Kind::BadRows ? kAssMinRows : 0;
-    const std::optional<std::int64_t> value = Integer(setting.value);
-    if (value && *value >= min && *value <= max) {
-        return *value;
+    AssOptions read;
+    if (!SetAssOption(read, option, setting.value)) {
+        return read.rows.value_or(read.leadMs.value_or(read.lingerMs.value_or(fallback)));
     }
-    warnings.emplace_back(kind, setting.line, static_cast<std::size_t>(fallback), 0, setting.value);
+    warnings.emplace_back(option == AssOption::Rows ? ScriptWarning::Kind::BadRows
+                                                    : ScriptWarning::Kind::BadAnimateTime,
+                          setting.line, static_cast<std::size_t>(fallback), 0, setting.value);
     return fallback;
 }
 
@@ -104,11 +97,10 @@ std::string LineColour(std::string_view argument) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::size_t at = std::min(rest.find_first_not_of(" \t"), rest.size());
         const std::size_t after = std::min(rest.find_first_not_of("0123456789", at), rest.size());
-        const std::optional<std::int64_t> value = Integer(rest.substr(at, after - at));
-        if (!value || *value > 255) {
-            return {};
+        const auto [end, error] = std::from_chars(rest.data() + at, rest.data() + after, parts[i]);
+        if (at == after || error != std::errc()) {
+            return {}; // no number, or one past 255
         }
-        parts[i] = static_cast<std::uint8_t>(*value);
         rest.remove_prefix(after);
         if (!take(i + 1 < parts.size() ? "," : ")")) {
             return {};
@@ -176,7 +168,7 @@ AssDocument::AssDocument(const AssOptions& options) : m_options(options) {
     for (int rows = 1; rows <= kAssMaxRows; ++rows) {
         RowLayout& layout = m_layouts[rows - 1];
         layout.marginV = std::stoi(field(AssStyleField::MarginV));
-        layout.step = std::max(1, static_cast<int>(size * 1.5 + 0.5));
+        layout.step = std::max(1, static_cast<int>(std::lround(size * 1.5)));
         // The rows step from left to right, top to bottom, the last at the right (two rows: the
         // first on the upper row at the left, the second below it at the right); one row is
         // centred. A chosen alignment puts every row there.
@@ -193,8 +185,8 @@ AssDocument::AssDocument(const AssOptions& options) : m_options(options) {
                                        layout.marginV + fromEdge * layout.step, m_strFontsize);
         }
         layout.extraStyle = kRowStyles[top ? rows - 1 : 0];
-        layout.styles += styleLine("Title", 5, side, layout.marginV,
-                                   std::to_string(static_cast<int>(size * 1.25 + 0.5)));
+        layout.styles +=
+            styleLine("Title", 5, side, layout.marginV, std::to_string(std::lround(size * 1.25)));
     }
 }
 
@@ -234,37 +226,117 @@ private:
     std::size_t m_count = 0;
 };
 
+// The rows of one document as its lines take them, in script order, each line the next row of
+// the cycle. A row is free for a line once the row's last line has been sung by the line's start;
+// that line then gives the row up as soon as the new line wants it. With no row free, the line is
+// shown while it is sung on an extra row beyond the others.
+class RowCycle {
+public:
+    RowCycle(std::size_t rows, std::int64_t lead, std::int64_t linger)
+        : m_nRows(rows), m_lead(lead), m_linger(linger) {}
+
+    /// Places `line` (when it is sung is set) after `lines`, the lines placed before it, whose
+    /// times it may cut short. False when it went on an extra row.
+    bool Place(PlacedLine& line, std::vector<PlacedLine>& lines) {
+        std::size_t tried = 0;
+        while (tried < m_nRows && m_holder[(m_next + tried) % m_nRows] &&
+               lines[*m_holder[(m_next + tried) % m_nRows]].end > line.start) {
+            ++tried;
+        }
+        if (tried == m_nRows) {
+            PlaceOnExtraRow(line, lines);
+            return false;
+        }
+        const std::size_t row = (m_next + tried) % m_nRows;
+        line.appear = std::max<std::int64_t>(0, line.start - m_lead);
+        if (m_holder[row]) {
+            PlacedLine& before = lines[*m_holder[row]];
+            line.appear = std::max(line.appear, before.end);
+            before.vanish = std::min(before.vanish, line.appear);
+        }
+        line.vanish = line.end + m_linger;
+        line.row = row;
+        m_holder[row] = lines.size();
+        m_next = (row + 1) % m_nRows;
+        return true;
+    }
+
+private:
+    void PlaceOnExtraRow(PlacedLine& line, const std::vector<PlacedLine>& lines) {
+        std::size_t extra = 0;
+        while (extra < m_extraHolders.size() && lines[m_extraHolders[extra]].end > line.start) {
+            ++extra;
+        }
+        if (extra == kMaxExtraRows) {
+            // More lines at once than any frame has rows for (a broken script): the row freed
+            // first, where libass moves one of two lines that meet.
+            extra = static_cast<std::size_t>(
+                std::min_element(m_extraHolders.begin(), m_extraHolders.end(),
+                                 [&lines](std::size_t a, std::size_t b) {
+                                     return lines[a].end < lines[b].end;
+                                 }) -
+                m_extraHolders.begin());
+        } else if (extra == m_extraHolders.size()) {
+            m_extraHolders.push_back(0);
+        }
+        m_extraHolders[extra] = lines.size();
+        line.appear = line.start;
+        line.vanish = line.end;
+        line.row = m_nRows + extra;
+    }
+
+    std::size_t m_nRows;
+    std::int64_t m_lead;
+    std::int64_t m_linger;
+    std::array<std::optional<std::size_t>, kAssMaxRows> m_holder; ///< each row's last line
+    std::vector<std::size_t> m_extraHolders;
+    std::size_t m_next = 0;
+};
+
+// The line's units, each swept over its own time: "{\kf34}一{\kf38}时…".
+void AppendSweep(const TimedLine& line, std::int64_t start, std::int64_t end, std::string& out) {
+    // Each duration from rounded boundaries, so that they add up to the line exactly.
+    std::int64_t before = start;
+    for (const TimedUnit& unit : line.units) {
+        const std::int64_t after = Centiseconds(unit.end);
+        out.append("{\\kf");
+        AppendNumber(out, after - before, 1);
+        out += '}';
+        AppendAssText(out, unit.text);
+        before = after;
+    }
+    if (line.units.empty()) {
+        // Without a tag the whole line would show in the sung colour from its start.
+        out.append("{\\kf");
+        AppendNumber(out, end - start, 1);
+        out += '}';
+        AppendAssText(out, line.text);
+    }
+}
+
 void AssDocument::Write(const DocumentInput& input, TextSink* sink,
                         std::vector<ScriptWarning>& warnings) const {
     using Kind = ScriptWarning::Kind;
     const Script& script = input.script;
     const auto rows = static_cast<std::size_t>(
         m_options.rows ? *m_options.rows
-                       : FromScript(script.Layout(LayoutSetting::Rows), kAssMaxRows,
-                                    kAssDefaultRows, Kind::BadRows, warnings));
-    const std::int64_t leadMs =
-        m_options.leadMs
-            ? *m_options.leadMs
-            : FromScript(script.Layout(LayoutSetting::TimeBeforeAnimate), kAssMaxAnimateMs,
-                         kAssDefaultLeadMs, Kind::BadAnimateTime, warnings);
+                       : FromScript(script.Layout(LayoutSetting::Rows), AssOption::Rows,
+                                    kAssDefaultRows, warnings));
+    const std::int64_t leadMs = m_options.leadMs
+                                    ? *m_options.leadMs
+                                    : FromScript(script.Layout(LayoutSetting::TimeBeforeAnimate),
+                                                 AssOption::Lead, kAssDefaultLeadMs, warnings);
     const std::int64_t lingerMs =
-        m_options.lingerMs
-            ? *m_options.lingerMs
-            : FromScript(script.Layout(LayoutSetting::TimeAfterAnimate), kAssMaxAnimateMs,
-                         kAssDefaultLingerMs, Kind::BadAnimateTime, warnings);
+        m_options.lingerMs ? *m_options.lingerMs
+                           : FromScript(script.Layout(LayoutSetting::TimeAfterAnimate),
+                                        AssOption::Linger, kAssDefaultLingerMs, warnings);
     const std::int64_t lead = Centiseconds(leadMs);
     const std::int64_t linger = Centiseconds(lingerMs);
 
-    // The lines in script order, each on the next row of the cycle. A row is free for a line
-    // once the row's last line has been sung by the line's start; that line then gives the row
-    // up as soon as the new line wants it. With no row free, the line is shown while it is sung
-    // on an extra row beyond the others, and said.
     std::vector<PlacedLine> lines;
-    std::string bodies;
+    std::string bodies; ///< the lines' sweeps, one after another
     {
-        std::array<std::optional<std::size_t>, kAssMaxRows> holder;
-        std::vector<std::size_t> extraHolders;
-        std::size_t next = 0;
+        RowCycle cycle(rows, lead, linger);
         CappedWarnings badColours(Kind::MoreBadLineColour, warnings);
         CappedWarnings noFreeRow(Kind::MoreNoFreeRow, warnings);
         LineTimer timer(warnings);
@@ -283,66 +355,12 @@ void AssDocument::Write(const DocumentInput& input, TextSink* sink,
                     badColours.Note(ScriptWarning(Kind::BadLineColour, line->line, 0, 0, fifth));
                 }
             }
-            std::size_t row = 0;
-            while (row < rows && holder[(next + row) % rows] &&
-                   lines[*holder[(next + row) % rows]].end > placed.start) {
-                ++row;
-            }
-            if (row < rows) {
-                row = (next + row) % rows;
-                placed.appear = std::max<std::int64_t>(0, placed.start - lead);
-                if (holder[row]) {
-                    PlacedLine& before = lines[*holder[row]];
-                    placed.appear = std::max(placed.appear, before.end);
-                    before.vanish = std::min(before.vanish, placed.appear);
-                }
-                placed.vanish = placed.end + linger;
-                holder[row] = lines.size();
-                next = (row + 1) % rows;
-                placed.row = row;
-            } else {
+            if (!cycle.Place(placed, lines)) {
                 noFreeRow.Note(ScriptWarning(Kind::NoFreeRow, line->line));
-                std::size_t extra = 0;
-                while (extra < extraHolders.size() &&
-                       lines[extraHolders[extra]].end > placed.start) {
-                    ++extra;
-                }
-                if (extra == kMaxExtraRows) {
-                    // More lines at once than any frame has rows for (a broken script): the row
-                    // freed first, where libass moves one of two lines that meet.
-                    extra = static_cast<std::size_t>(
-                        std::min_element(extraHolders.begin(), extraHolders.end(),
-                                         [&lines](std::size_t a, std::size_t b) {
-                                             return lines[a].end < lines[b].end;
-                                         }) -
-                        extraHolders.begin());
-                } else if (extra == extraHolders.size()) {
-                    extraHolders.push_back(0);
-                }
-                extraHolders[extra] = lines.size();
-                placed.appear = placed.start;
-                placed.vanish = placed.end;
-                placed.row = rows + extra;
             }
             if (sink != nullptr) {
-                // Each duration from rounded boundaries, so that they add up to the line exactly.
                 placed.body = bodies.size();
-                std::int64_t before = placed.start;
-                for (const TimedUnit& unit : line->units) {
-                    const std::int64_t after = Centiseconds(unit.end);
-                    bodies.append("{\\kf");
-                    AppendNumber(bodies, after - before, 1);
-                    bodies += '}';
-                    AppendAssText(bodies, unit.text);
-                    before = after;
-                }
-                if (line->units.empty()) {
-                    // Without a tag the whole line would show in the sung colour from its start.
-                    bodies.append("{\\kf");
-                    AppendNumber(bodies, placed.end - placed.start, 1);
-                    bodies += '}';
-                    AppendAssText(bodies, line->text);
-                }
+                AppendSweep(*line, placed.start, placed.end, bodies);
                 placed.bodyEnd = bodies.size();
             }
             lines.push_back(std::move(placed));
