@@ -3,6 +3,7 @@
 #include "batch/FileScanner.h"
 #include "batch/Messages.h"
 #include "batch/Pipeline.h"
+#include "files/AtomicFileWriter.h"
 #include "files/FileSystem.h"
 
 #include <chrono>
@@ -79,6 +80,9 @@ public:
             error = IoResult::Failed(IoStep::OpenFolder, handle->Error());
             return nullptr;
         }
+        // What a run killed before it could clean up left here; temporaries of a run still going
+        // (this one's included) are held and stay.
+        RemoveStaleTemporaries(*handle);
         // Files of one folder come together in the list, so a few open folders are plenty.
         if (m_recent.size() == kKept) {
             m_recent.erase(m_recent.begin());

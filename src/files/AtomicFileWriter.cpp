@@ -11,37 +11,44 @@ namespace tolvren {
 namespace {
 
 constexpr std::size_t kWriteBufferSize = std::size_t{256} * 1024;
-constexpr std::string_view kTempMarker = ".tolvren-tmp-";
 constexpr std::size_t kTempSuffixLength = 6;
+constexpr std::string_view kTempSuffixLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+} // namespace
 
 // Temporary names only need to be unique in their folder; creating them exclusively guarantees
 // that, the random part only keeps retries rare.
-std::string RandomSuffix() {
-    static constexpr std::string_view letters =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+std::string TemporarySuffix() {
     thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
-    std::string suffix(kTempSuffixLength, 'X');
-    for (char& c : suffix) {
-        c = letters[pick(generator)];
+    std::uniform_int_distribution<std::size_t> pick(0, kTempSuffixLetters.size() - 1);
+    std::string suffix(kTemporaryMarker);
+    for (std::size_t i = 0; i < kTempSuffixLength; ++i) {
+        suffix += kTempSuffixLetters[pick(generator)];
     }
     return suffix;
 }
 
-} // namespace
-
 std::string TemporaryName(const std::string& name) {
     // A long document name must not make the temporary's name too long for the file system.
+    std::size_t kept = std::min(name.size(), kTemporaryNameKept);
+    while (kept > 0 && kept < name.size() &&
+           (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) {
+        --kept; // a UTF-8 name stays UTF-8
+    }
     std::string temp = ".";
-    temp.append(name, 0, std::min<std::size_t>(name.size(), 200));
-    temp.append(kTempMarker).append(RandomSuffix());
-    return temp;
+    temp.append(name, 0, kept);
+    return temp.append(TemporarySuffix());
 }
 
 bool IsWriterTemporary(std::string_view name) {
-    const std::size_t marker = name.rfind(kTempMarker);
-    return name.starts_with('.') && marker != std::string_view::npos &&
-           name.size() - marker - kTempMarker.size() == kTempSuffixLength;
+    const std::size_t marker = name.rfind(kTemporaryMarker);
+    if (!name.starts_with('.') || marker == std::string_view::npos || marker < 2) {
+        return false;
+    }
+    const std::string_view suffix = name.substr(marker + kTemporaryMarker.size());
+    return suffix.size() == kTempSuffixLength &&
+           suffix.find_first_not_of(kTempSuffixLetters) == std::string_view::npos;
 }
 
 bool IsReservedName(std::string_view name) {

@@ -3,11 +3,14 @@
 
 #include "files/AtomicFileWriter.h"
 #include "files/NativePosix.h"
+#include "files/TemporaryRegistry.h"
 
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -25,39 +28,41 @@ bool CanPublishUnnamedFiles() {
     return procMounted && g_bUseUnnamedFiles.load(std::memory_order_relaxed);
 }
 
-// The named temporaries in use, so that a second Ctrl-C can remove them before the process ends
-// at once. Plain fixed slots: a signal handler may not allocate or lock.
-struct TemporarySlot {
-    std::atomic<bool> claimed{false};
-    std::atomic<bool> used{false};
+// The named temporaries in use, for a second Ctrl-C.
+struct TemporaryPath {
     int dirFd = -1;
     std::array<char, NAME_MAX + 1> name{};
 };
-std::array<TemporarySlot, 128> g_temporaries;
+TemporaryRegistry<TemporaryPath> g_temporaries;
 
 int RegisterTemporary(int dirFd, const std::string& name) {
     if (name.size() > NAME_MAX) {
         return -1;
     }
-    for (std::size_t i = 0; i < g_temporaries.size(); ++i) {
-        TemporarySlot& slot = g_temporaries[i];
-        if (!slot.claimed.exchange(true)) {
-            slot.dirFd = dirFd;
-            std::copy(name.begin(), name.end(), slot.name.begin());
-            slot.name[name.size()] = '\0';
-            slot.used.store(true, std::memory_order_release);
-            return static_cast<int>(i);
-        }
-    }
-    return -1; // more writers than slots: this one is not removed by a second Ctrl-C
+    return g_temporaries.Register([&](TemporaryPath& slot) {
+        slot.dirFd = dirFd;
+        std::copy(name.begin(), name.end(), slot.name.begin());
+        slot.name[name.size()] = '\0';
+    });
 }
 
-void UnregisterTemporary(int index) {
-    if (index >= 0) {
-        TemporarySlot& slot = g_temporaries[static_cast<std::size_t>(index)];
-        slot.used.store(false, std::memory_order_release);
-        slot.claimed.store(false);
-    }
+// A writer holds its named temporary with a lock from the moment the name exists, so that a run
+// that cleans the folder can tell it from one whose writer is gone. flock locks belong to the
+// open file, so they hold between two runs in one process as between processes (on NFS as POSIX
+// locks). Where the file system has no locks the temporary goes unlocked, and no run removes
+// one there either.
+bool HoldTemporary(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// Whether `name` in `dirFd` still names the file `fd` is open on: a run that took it for stale
+// may have removed it between its creation and the lock.
+bool StillNamed(int dirFd, const std::string& name, int fd) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 &&
+           ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 int FolderFd(const FolderHandlePtr& folder) {
@@ -67,15 +72,50 @@ int FolderFd(const FolderHandlePtr& folder) {
 } // namespace
 
 void RemoveTemporariesNow() noexcept {
-    for (TemporarySlot& slot : g_temporaries) {
-        if (slot.used.load(std::memory_order_acquire)) {
-            ::unlinkat(slot.dirFd, slot.name.data(), 0);
+    g_temporaries.ForEach(
+        [](const TemporaryPath& slot) { ::unlinkat(slot.dirFd, slot.name.data(), 0); });
+}
+
+void RemoveStaleTemporaries(const FolderHandle& folder) {
+    const int dirFd = ::openat(folder.GetNative().fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* const listing = dirFd >= 0 ? ::fdopendir(dirFd) : nullptr;
+    if (listing == nullptr) {
+        if (dirFd >= 0) {
+            ::close(dirFd);
         }
+        return;
     }
+    const uid_t user = ::geteuid();
+    while (const dirent* entry = ::readdir(listing)) {
+        if ((entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) ||
+            !IsWriterTemporary(entry->d_name)) {
+            continue;
+        }
+        // Opened without following a link and without waiting on a FIFO; removed only while
+        // this run holds its lock, and only if the name still leads to it.
+        const int fd = ::openat(dirFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        // A read-only one is a user's, as a protected document is.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) != 0 &&
+            st.st_uid == user && st.st_nlink == 1 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            StillNamed(dirFd, entry->d_name, fd)) {
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(listing);
 }
 
 void AtomicFileWriter::UseUnnamedFiles(bool use) {
     g_bUseUnnamedFiles = use;
+}
+
+bool AtomicFileWriter::HasUnnamedFiles() {
+    return true;
 }
 
 IoResult AtomicFileWriter::CreateTemporary() {
@@ -93,20 +133,25 @@ IoResult AtomicFileWriter::CreateTemporary() {
             return IoResult::Failed(IoStep::CreateTarget, errno);
         }
     }
+    int error = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_strTempName = TemporaryName(m_strName);
         const int fd = ::openat(dirFd, m_strTempName.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0) {
+        if (fd < 0) {
+            error = errno;
+            if (error != EEXIST) {
+                break;
+            }
+            continue;
+        }
+        if (HoldTemporary(fd) && StillNamed(dirFd, m_strTempName, fd)) {
             m_hFile = fd;
             m_nRegistration = RegisterTemporary(dirFd, m_strTempName);
             return {};
         }
-        if (errno != EEXIST) {
-            break;
-        }
+        ::close(fd); // another run took it for stale before it was held, and removes it: next name
     }
-    const int error = errno;
     m_strTempName.clear();
     return IoResult::Failed(IoStep::CreateTarget, error);
 }
@@ -134,12 +179,15 @@ IoResult AtomicFileWriter::CloseTemporary() {
     if (m_strTempName.empty()) {
         return {}; // an unnamed file stays open: it is linked through its descriptor
     }
-    // close can report a delayed write error (NFS, quota), so it counts like a write.
-    const int fd = static_cast<int>(std::exchange(m_hFile, -1));
+    // close can report a delayed write error (NFS, quota), so it counts like a write; a second
+    // descriptor of the same open file keeps the lock until the temporary has its name.
+    const int fd = static_cast<int>(m_hFile);
+    m_hFile = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    const int held = m_hFile < 0 ? errno : 0;
     if (::close(fd) != 0) {
         return IoResult::Failed(IoStep::WriteTarget, errno);
     }
-    return {};
+    return held == 0 ? IoResult{} : IoResult::Failed(IoStep::WriteTarget, held);
 }
 
 namespace {
@@ -216,7 +264,8 @@ IoResult AtomicFileWriter::Publish(const FileIdentity* source) {
         }
         if (unnamed) {
             // rename(2) replaces in one step, but needs a name to move from: the complete
-            // document gets a temporary one just for that.
+            // document gets a temporary one just for that, held before it has it.
+            ::flock(fd, LOCK_EX | LOCK_NB);
             for (int attempt = 0;; ++attempt) {
                 std::string temp = TemporaryName(m_strName);
                 const IoResult linked = LinkUnder(fd, dirFd, temp);
@@ -237,7 +286,7 @@ IoResult AtomicFileWriter::Publish(const FileIdentity* source) {
     if (m_hFile >= 0) {
         ::close(static_cast<int>(std::exchange(m_hFile, -1)));
     }
-    UnregisterTemporary(std::exchange(m_nRegistration, -1));
+    g_temporaries.Unregister(std::exchange(m_nRegistration, -1));
     m_strTempName.clear();
     return {};
 }
@@ -250,7 +299,7 @@ void AtomicFileWriter::Discard() {
         ::unlinkat(FolderFd(m_pFolder), m_strTempName.c_str(), 0);
         m_strTempName.clear();
     }
-    UnregisterTemporary(std::exchange(m_nRegistration, -1));
+    g_temporaries.Unregister(std::exchange(m_nRegistration, -1));
     std::string().swap(m_buffer);
 }
 

@@ -3,50 +3,36 @@
 
 #include "files/AtomicFileWriter.h"
 #include "files/NativeWin32.h"
+#include "files/TemporaryRegistry.h"
 #include "files/Win32Text.h"
 
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace tolvren {
 
 namespace {
 
-// The named temporaries in use, so that a second Ctrl-C can remove them before the process ends
-// at once: plain fixed slots, as the console's control handler may not wait for a lock. A
-// temporary whose path does not fit is not registered (and left to the writer).
-struct TemporarySlot {
-    std::atomic<bool> claimed{false};
-    std::atomic<bool> used{false};
-    std::array<wchar_t, 2048> path{};
-};
-std::array<TemporarySlot, 128> g_temporaries;
+// The named temporaries in use, for a second Ctrl-C: by path, which stays harmless if the writer
+// has just renamed or closed it. A temporary whose path does not fit is not registered (and left
+// to the writer).
+using TemporaryPath = std::array<wchar_t, 2048>;
+TemporaryRegistry<TemporaryPath> g_temporaries;
 
 int RegisterTemporary(const std::wstring& path) {
-    if (path.size() >= TemporarySlot{}.path.size()) {
+    if (path.size() >= TemporaryPath{}.size()) {
         return -1;
     }
-    for (std::size_t i = 0; i < g_temporaries.size(); ++i) {
-        TemporarySlot& slot = g_temporaries[i];
-        if (!slot.claimed.exchange(true)) {
-            std::copy(path.begin(), path.end(), slot.path.begin());
-            slot.path[path.size()] = L'\0';
-            slot.used.store(true, std::memory_order_release);
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-void UnregisterTemporary(int index) {
-    if (index >= 0) {
-        TemporarySlot& slot = g_temporaries[static_cast<std::size_t>(index)];
-        slot.used.store(false, std::memory_order_release);
-        slot.claimed.store(false);
-    }
+    return g_temporaries.Register([&](TemporaryPath& slot) {
+        std::copy(path.begin(), path.end(), slot.begin());
+        slot[path.size()] = L'\0';
+    });
 }
 
 // A document that another program holds open cannot be replaced; such programs (a player, a
@@ -58,22 +44,121 @@ constexpr auto kReplacePause = std::chrono::milliseconds(100);
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-std::wstring InFolder(const FolderHandlePtr& folder, const std::wstring& name) {
-    return folder->GetNative().path + L"\\" + name;
+std::wstring InFolder(const FolderHandle& folder, std::wstring_view name) {
+    std::wstring path = folder.GetNative().path;
+    path += L'\\';
+    path += name;
+    return path;
+}
+
+// A temporary is held from its creation until it has its name, first by the handle it is written
+// through (shared for deleting only) and then by one that can only rename or delete it: either
+// way another run's exclusive open fails, so a temporary nobody holds is one left behind.
+bool Remove(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+}
+
+// Gives the temporary open as `file` the path `target` ("\\?\…"), replacing what is there.
+bool Rename(HANDLE file, const std::wstring& target) {
+    const std::size_t size = offsetof(FILE_RENAME_INFO, FileName) + (target.size() + 1) * 2;
+    std::vector<std::uint64_t> buffer((size + 7) / 8); // aligned as the structure needs
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * 2);
+    std::copy(target.begin(), target.end(), rename->FileName);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(size)) !=
+           0;
+}
+
+// The temporary's name for the document `name`, as TemporaryName makes it from the UTF-8 name.
+std::wstring TemporaryNameOf(const std::wstring& name) {
+    std::size_t kept = std::min<std::size_t>(name.size(), kTemporaryNameKept);
+    if (kept < name.size() && IS_LOW_SURROGATE(name[kept])) {
+        --kept; // never half a character
+    }
+    const std::string suffix = TemporarySuffix(); // ASCII
+    std::wstring temp = L".";
+    temp.append(name, 0, kept);
+    temp.append(suffix.begin(), suffix.end());
+    return temp;
+}
+
+// What stands at the document's path now, looked at through one handle.
+struct ExistingTarget {
+    bool present = false;
+    DWORD attributes = 0;
+    FileIdentity identity;
+};
+
+ExistingTarget LookAt(const std::wstring& path) {
+    ExistingTarget existing;
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return existing; // missing, or nothing that may be looked at: the rename will tell
+    }
+    FILE_BASIC_INFO basic{};
+    if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) != 0) {
+        existing.present = true;
+        existing.attributes = basic.FileAttributes;
+        IdentityOfHandle(file, existing.identity);
+    }
+    ::CloseHandle(file);
+    return existing;
 }
 
 } // namespace
 
 void RemoveTemporariesNow() noexcept {
-    for (TemporarySlot& slot : g_temporaries) {
-        if (slot.used.load(std::memory_order_acquire)) {
-            ::DeleteFileW(slot.path.data());
-        }
+    g_temporaries.ForEach([](const TemporaryPath& path) { ::DeleteFileW(path.data()); });
+}
+
+void RemoveStaleTemporaries(const FolderHandle& folder) {
+    // Only names with the marker are listed: a library on a NAS need not send all of its names.
+    std::wstring pattern = L"*";
+    pattern.append(kTemporaryMarker.begin(), kTemporaryMarker.end()).append(L"*");
+    WIN32_FIND_DATAW found{};
+    const HANDLE search =
+        ::FindFirstFileExW(InFolder(folder, pattern).c_str(), FindExInfoBasic, &found,
+                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
     }
+    do {
+        constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if ((found.dwFileAttributes & kNotAFile) != 0 ||
+            !IsWriterTemporary(Narrow(found.cFileName))) {
+            continue;
+        }
+        // Opened for nobody else: this fails while a writer holds it. A link is opened itself.
+        const HANDLE file =
+            ::CreateFileW(InFolder(folder, found.cFileName).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                          0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            continue;
+        }
+        BY_HANDLE_FILE_INFORMATION information{};
+        if (::GetFileInformationByHandle(file, &information) != 0 &&
+            (information.dwFileAttributes & (kNotAFile | FILE_ATTRIBUTE_READONLY)) == 0 &&
+            information.nNumberOfLinks == 1) {
+            Remove(file);
+        }
+        ::CloseHandle(file);
+    } while (::FindNextFileW(search, &found) != 0);
+    ::FindClose(search);
 }
 
 void AtomicFileWriter::UseUnnamedFiles(bool /*use*/) {
     // Windows has no unnamed files: every document is written under a temporary name.
+}
+
+bool AtomicFileWriter::HasUnnamedFiles() {
+    return false;
 }
 
 IoResult AtomicFileWriter::CreateTemporary() {
@@ -81,13 +166,13 @@ IoResult AtomicFileWriter::CreateTemporary() {
         return IoResult::Failed(IoStep::CreateTarget, IoCause::ReservedName);
     }
     bool valid = true;
-    Widen(m_strName, &valid);
+    const std::wstring name = Widen(m_strName, &valid);
     if (!valid) {
         return IoResult::Failed(IoStep::CreateTarget, IoCause::BrokenName);
     }
+    m_wstrTarget = InFolder(*m_pFolder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_strTempName = TemporaryName(m_strName);
-        const std::wstring path = InFolder(m_pFolder, Widen(m_strTempName));
+        const std::wstring path = InFolder(*m_pFolder, TemporaryNameOf(name));
         // Shared for deleting, so that a second Ctrl-C can remove it while it is written.
         const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -100,9 +185,7 @@ IoResult AtomicFileWriter::CreateTemporary() {
             break;
         }
     }
-    const int error = ErrnoFromWin32(::GetLastError());
-    m_strTempName.clear();
-    return IoResult::Failed(IoStep::CreateTarget, error);
+    return IoResult::Failed(IoStep::CreateTarget, ErrnoFromWin32(::GetLastError()));
 }
 
 IoResult AtomicFileWriter::WriteOut(std::string_view bytes) {
@@ -122,42 +205,46 @@ IoResult AtomicFileWriter::WriteOut(std::string_view bytes) {
 }
 
 IoResult AtomicFileWriter::CloseTemporary() {
-    // Closing can report a delayed write error (a network share), so it counts like a write.
-    if (::CloseHandle(AsHandle(std::exchange(m_hFile, -1))) == 0) {
+    // Closing can report a delayed write error (a network share), so it counts like a write; a
+    // second handle, which can only rename or delete it, holds the temporary meanwhile.
+    const HANDLE written = AsHandle(m_hFile);
+    const HANDLE held = ::ReOpenFile(written, DELETE | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (held == INVALID_HANDLE_VALUE) {
+        return IoResult::Failed(IoStep::WriteTarget, ErrnoFromWin32(::GetLastError()));
+    }
+    m_hFile = reinterpret_cast<std::intptr_t>(held);
+    if (::CloseHandle(written) == 0) {
         return IoResult::Failed(IoStep::WriteTarget, ErrnoFromWin32(::GetLastError()));
     }
     return {};
 }
 
 IoResult AtomicFileWriter::Publish(const FileIdentity* source) {
-    const std::wstring temp = InFolder(m_pFolder, Widen(m_strTempName));
-    const std::wstring target = InFolder(m_pFolder, Widen(m_strName));
+    const HANDLE temp = AsHandle(m_hFile);
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    if (const DWORD existing = ::GetFileAttributesW(target.c_str());
-        existing != INVALID_FILE_ATTRIBUTES) {
-        if ((existing & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (const ExistingTarget existing = LookAt(m_wstrTarget); existing.present) {
+        if ((existing.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return IoResult::Failed(IoStep::CreateTarget, EISDIR);
         }
         // Writing over the source itself (a hard link, a link) would replace the script by its
         // own document.
-        FileIdentity identity;
-        if (source != nullptr && GetIdentity(m_pFolder->Path() + '\\' + m_strName, identity) &&
-            identity == *source) {
+        if (source != nullptr && existing.identity == *source) {
             return IoResult::Failed(IoStep::WriteTarget, IoCause::TargetIsSource);
         }
-        if ((existing & FILE_ATTRIBUTE_READONLY) != 0) {
+        if ((existing.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             return IoResult::Failed(IoStep::WriteTarget, IoCause::TargetReadOnly);
         }
-        attributes =
-            (existing & kKeptAttributes) != 0 ? existing & kKeptAttributes : FILE_ATTRIBUTE_NORMAL;
+        if ((existing.attributes & kKeptAttributes) != 0) {
+            attributes = existing.attributes & kKeptAttributes;
+        }
     }
     // A rename keeps the attributes the temporary has; a temporary may have been made hidden (a
     // name that starts with a dot is hidden under wine) and a document never is by our doing.
-    ::SetFileAttributesW(temp.c_str(), attributes);
-    for (int attempt = 1;; ++attempt) {
-        if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
-            break;
-        }
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes;
+    ::SetFileInformationByHandle(temp, FileBasicInfo, &basic, sizeof basic);
+    for (int attempt = 1; !Rename(temp, m_wstrTarget); ++attempt) {
         const DWORD error = ::GetLastError();
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
                           error == ERROR_LOCK_VIOLATION;
@@ -166,20 +253,18 @@ IoResult AtomicFileWriter::Publish(const FileIdentity* source) {
         }
         std::this_thread::sleep_for(kReplacePause);
     }
-    UnregisterTemporary(std::exchange(m_nRegistration, -1));
-    m_strTempName.clear();
+    ::CloseHandle(AsHandle(std::exchange(m_hFile, -1)));
+    g_temporaries.Unregister(std::exchange(m_nRegistration, -1));
     return {};
 }
 
 void AtomicFileWriter::Discard() {
     if (m_hFile != -1) {
-        ::CloseHandle(AsHandle(std::exchange(m_hFile, -1)));
+        const HANDLE file = AsHandle(std::exchange(m_hFile, -1));
+        Remove(file);
+        ::CloseHandle(file);
     }
-    if (!m_strTempName.empty()) {
-        ::DeleteFileW(InFolder(m_pFolder, Widen(m_strTempName)).c_str());
-        m_strTempName.clear();
-    }
-    UnregisterTemporary(std::exchange(m_nRegistration, -1));
+    g_temporaries.Unregister(std::exchange(m_nRegistration, -1));
     std::string().swap(m_buffer);
 }
 

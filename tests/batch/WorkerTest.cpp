@@ -1,11 +1,14 @@
 // The run as the worker carries it out, seen through a front end that records every call.
 
 #include "files/DirectorySearch.h"
+#include "files/WriterCases.h"
 #include "support/WorkerRun.h"
 
+#include <chrono>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace tolvren {
 namespace {
@@ -69,6 +72,36 @@ TEST(ConvertWorker, StopDuringTheScanWritesNothing) {
     w.Start();
     EXPECT_EQ(w.frontEnd.Texts().back(), "0/0  0% 停止");
     EXPECT_FALSE(TestTree::Exists(w.request.targetDir));
+}
+
+// Temporaries a killed run left (End task, a power cut) go with the next run into their folder;
+// those of a run still going into the same folder stay, and that run ends whole.
+TEST(ConvertWorker, ARunTakesAwayWhatAKilledRunLeftAndNothingOfOneStillGoing) {
+    const test::NamedTemporariesOnly named; // as on a file system without unnamed files
+    WorkerRun first;
+    first.AddSongs(40);
+    first.tree.Write("out/.1000.kmc.tolvren-tmp-Ab12Cd", "left by a killed run");
+    first.tree.Write("out/sub/.x.kmc.tolvren-tmp-Ab12Cd", "left by a killed run");
+    WorkerRun second;
+    second.Songs({"other.ksc", "sub/x.ksc"});
+    second.request.targetDir = first.request.targetDir;
+    second.request.keepTree = true;
+    std::size_t heldMeanwhile = 0;
+    first.On("progress 1/40  2% @2", [&] {
+        // The files converted ahead wait under their temporaries.
+        for (int i = 0; i < 500 && (heldMeanwhile = first.Leftovers().size()) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        second.Start();
+    });
+    first.Start();
+    EXPECT_GT(heldMeanwhile, 0u);
+    EXPECT_EQ(first.summary.failed + second.summary.failed, 0);
+    EXPECT_EQ(first.Documents().size(), 42u); // 1000.kmc to 1039.kmc, other.kmc, sub
+    EXPECT_EQ(TestTree::Read(first.tree.Path("out/1039.kmc")),
+              TestTree::Read(first.tree.Path("out/other.kmc")));
+    EXPECT_THAT(first.Leftovers(), IsEmpty());
+    EXPECT_THAT(first.tree.Names("out/sub"), ElementsAre("x.kmc"));
 }
 
 TEST(ConvertWorker, NothingFoundCreatesNoTarget) {

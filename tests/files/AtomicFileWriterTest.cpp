@@ -1,52 +1,23 @@
 // Documents are written where nobody sees them half-done: as unnamed files where the file system
-// has them, else under temporary names the scan and users recognise.
+// has them, else under temporary names the scan and users recognise. These hold on every
+// platform; AtomicFileWriterPosixTest.cpp has what only POSIX can show.
 
-#include "files/AtomicFileWriter.h"
-
-#include "support/TestTree.h"
+#include "files/WriterCases.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tolvren {
 namespace {
 
+using test::OnEachKindOfFileSystem;
 using test::TestTree;
-
-// Runs each case both ways: with unnamed files, and as on a file system without them.
-template <typename Case>
-void OnBothKindsOfFileSystem(Case check) {
-    for (const bool unnamed : {true, false}) {
-        SCOPED_TRACE(unnamed ? "unnamed files" : "named temporaries");
-        AtomicFileWriter::UseUnnamedFiles(unnamed);
-        const TestTree tree;
-        tree.MakeFolder("out");
-        check(tree, unnamed);
-        for (const std::string& name : tree.Names("out")) {
-            EXPECT_FALSE(name.starts_with('.')) << "left behind: " << name;
-        }
-    }
-    AtomicFileWriter::UseUnnamedFiles(true);
-}
-
-IoResult WriteDocument(const std::string& path, const FileIdentity* source = nullptr,
-                       const std::atomic<bool>* cancel = nullptr) {
-    AtomicFileWriter writer(path);
-    writer.SetCancel(cancel);
-    if (IoResult opened = writer.Open(); !opened.ok()) {
-        return opened;
-    }
-    writer.Write("new\r\n");
-    return writer.Commit(source);
-}
+using test::WriteDocument;
 
 TEST(DocumentFile, AppearsWholeOnlyWhenCommitted) {
-    OnBothKindsOfFileSystem([](const TestTree& tree, bool unnamed) {
+    OnEachKindOfFileSystem([](const TestTree& tree, bool unnamed) {
         {
             AtomicFileWriter writer(tree.Path("out/a.kmc"));
             ASSERT_TRUE(writer.Open().ok());
@@ -66,49 +37,18 @@ TEST(DocumentFile, AppearsWholeOnlyWhenCommitted) {
             dropped.Write("never seen");
         }
         EXPECT_EQ(tree.Names("out"), std::vector<std::string>{"a.kmc"});
-    });
-}
-
-// A group `path` may be given other than its own: for root "nogroup", else one of the user's own.
-std::optional<gid_t> AnotherGroup(const std::string& path) {
-    struct stat st {};
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    if (::stat(path.c_str(), &st) != 0 ||
-        ::getgroups(static_cast<int>(groups.size()), groups.data()) < 0) {
-        return std::nullopt;
-    }
-    if (::geteuid() == 0) {
-        groups.push_back(65534);
-    }
-    for (const gid_t group : groups) {
-        if (group != st.st_gid) {
-            return group;
+        // A name too long to keep whole in its temporary's is cut between two characters.
+        std::string song;
+        for (int i = 0; i < 70; ++i) {
+            song += "歌";
         }
-    }
-    return std::nullopt;
-}
-
-TEST(DocumentFile, ReplacesKeepingWhoMayRead) {
-    OnBothKindsOfFileSystem([](const TestTree& tree, bool) {
-        const std::string kept = tree.Write("out/kept.kmc", "old", 0640);
-        const std::optional<gid_t> group = AnotherGroup(kept);
-        if (group) {
-            ASSERT_EQ(::chown(kept.c_str(), static_cast<uid_t>(-1), *group), 0);
-        }
-        ASSERT_TRUE(WriteDocument(kept).ok());
-        struct stat st {};
-        ASSERT_EQ(::stat(kept.c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0640u);
-        EXPECT_EQ(TestTree::Read(kept), "new\r\n");
-        if (!group) {
-            GTEST_SKIP() << "the group is kept too, but this user has no second group to try it";
-        }
-        EXPECT_EQ(st.st_gid, *group);
+        EXPECT_TRUE(WriteDocument(tree.Path("out/" + song + ".kmc")).ok());
+        EXPECT_EQ(TestTree::Read(tree.Path("out/" + song + ".kmc")), "new\r\n");
     });
 }
 
 TEST(DocumentFile, NeverReplacesAProtectedTarget) {
-    OnBothKindsOfFileSystem([](const TestTree& tree, bool) {
+    OnEachKindOfFileSystem([](const TestTree& tree, bool) {
         const std::string source = tree.Write("out/self.kmc", "script");
         FileIdentity self;
         ASSERT_TRUE(GetIdentity(source, self));
@@ -129,7 +69,9 @@ TEST(DocumentFile, NeverReplacesAProtectedTarget) {
               Refusal{tree.Path("out/stopped.kmc"), nullptr, &stopped,
                       IoResult::Failed(IoStep::WriteTarget, IoCause::Cancelled)}}) {
             const auto content = [&] {
-                return std::filesystem::is_regular_file(r.path) ? TestTree::Read(r.path) : "";
+                return std::filesystem::is_regular_file(test::FsPath(r.path))
+                           ? TestTree::Read(r.path)
+                           : "";
             };
             const std::string before = content();
             EXPECT_EQ(WriteDocument(r.path, r.source, r.cancel), r.expected) << r.path;
@@ -137,6 +79,45 @@ TEST(DocumentFile, NeverReplacesAProtectedTarget) {
         }
         EXPECT_FALSE(TestTree::Exists(tree.Path("out/stopped.kmc")));
     });
+}
+
+// A run into a folder takes away what a killed run left there, and nothing else: not the
+// temporaries of a run still going (one being written, one written and waiting for its turn),
+// not a user's files that only look alike.
+TEST(DocumentFile, StaleTemporariesGoAndThoseOfARunStillGoingStay) {
+    const test::NamedTemporariesOnly named;
+    const TestTree tree;
+    tree.Write("out/.a.kmc.tolvren-tmp-Ab12Cd", "half a document");
+    std::vector<std::string> kept = {".b.kmc.tolvren-tmp-Ab12C",   ".b.kmc.tolvren-tmp-Ab12Cde",
+                                     ".b.kmc.tolvren-tmp-Ab-2Cd",  "b.kmc.tolvren-tmp-Ab12Cd",
+                                     "..tolvren-tmp-Ab12Cd",       ".b.kmc.tolvren-tmp-Ab12Cd.bak",
+                                     ".ro.kmc.tolvren-tmp-Ab12Cd", ".dir.kmc.tolvren-tmp-Ab12Cd"};
+    for (const std::string& name : kept) {
+        if (name.starts_with(".dir")) {
+            tree.MakeFolder("out/" + name);
+        } else {
+            tree.Write("out/" + name, "a user's own", name.starts_with(".ro") ? 0444 : 0644);
+        }
+    }
+    AtomicFileWriter writing(tree.Path("out/writing.kmc"));
+    AtomicFileWriter waiting(tree.Path("out/waiting.kmc"));
+    for (AtomicFileWriter* writer : {&writing, &waiting}) {
+        ASSERT_TRUE(writer->Open().ok());
+        writer->Write("new\r\n");
+    }
+    ASSERT_TRUE(waiting.Finish().ok());
+
+    RemoveStaleTemporaries(FolderHandle(tree.Path("out")));
+    EXPECT_FALSE(TestTree::Exists(tree.Path("out/.a.kmc.tolvren-tmp-Ab12Cd")));
+    EXPECT_EQ(tree.Names("out").size(), kept.size() + 2); // the writers' temporaries too
+
+    EXPECT_TRUE(writing.Commit().ok());
+    EXPECT_TRUE(waiting.Commit().ok());
+    EXPECT_EQ(TestTree::Read(tree.Path("out/writing.kmc")), "new\r\n");
+    EXPECT_EQ(TestTree::Read(tree.Path("out/waiting.kmc")), "new\r\n");
+    kept.insert(kept.end(), {"waiting.kmc", "writing.kmc"});
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(tree.Names("out"), kept);
 }
 
 } // namespace
