@@ -1,9 +1,11 @@
 // ConvertFile on a realistic song and on a large script, each beside a plain copy of the same
 // file; decoding GBK with the table of pairs, with ICU alone and with glibc iconv; and writing a
-// document as an unnamed file against a named temporary.
+// document as an unnamed file against a named temporary; and the look for a killed run's
+// temporaries before a run writes into a folder.
 #include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
 #include "conversion/TextFile.h"
+#include "files/AtomicFileWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <cerrno>
@@ -214,6 +216,27 @@ void BM_AtomicWrite(benchmark::State& state) {
     state.SetLabel(named ? "named temporary" : "unnamed file");
 }
 BENCHMARK(BM_AtomicWrite)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// What a run adds before it writes into a folder: looking for temporaries a killed run left, in a
+// folder of 20,000 documents (a library converted before) with two of them.
+void BM_RemoveStaleTemporaries(benchmark::State& state) {
+    const std::filesystem::path folder = TheFiles().folder / "library";
+    std::filesystem::create_directory(folder);
+    for (int i = 0; i < 20000; ++i) {
+        std::ofstream(folder / ("song " + std::to_string(i) + ".kmc")) << "x";
+    }
+    const FolderHandle handle(folder.string());
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* stale : {".a.kmc.tolvren-tmp-Ab12Cd", ".b.kmc.tolvren-tmp-Ab12Cd"}) {
+            std::ofstream(folder / stale) << "half";
+        }
+        state.ResumeTiming();
+        RemoveStaleTemporaries(handle);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_RemoveStaleTemporaries)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
