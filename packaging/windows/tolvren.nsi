@@ -16,14 +16,22 @@
 ;   /AddToPath    put the install folder on PATH (as ticking it on the components page does)
 ;   /NoContextMenu  leave out "用 Tolvren 转换" on folders' context menu (with the dialog; on by
 ;                 default, and an upgrade keeps what the install before it had)
+; A setup older than the install of its mode asks before it replaces it; a silent one refuses.
 ; The uninstaller takes /RemoveSettings: the uninstalling user's settings (HKCU\Software\Tolvren)
-; go too, as ticking it on its components page does; without it they stay.
+; go too, as ticking it on its components page does; without it they stay. /Upgrade (from a setup
+; that installs over it, which then removes the uninstaller itself) and /Cleanup (its own copy's)
+; are for its own kind.
 ; Without /AllUsers or /CurrentUser an existing install keeps its mode; else an administrator
 ; installs for all users and anyone else for themselves. Everything the installer writes (files,
 ; Apps & features entry, Start menu, PATH) goes to the folders and the hive of that one mode.
 ;
 ; Exit status: 0 done; 1 cancelled; 2 stopped (a program of ours is running and was not closed, or
-; the previous version could not be removed); 740 /AllUsers without administrator rights.
+; the previous version could not be removed); 740 /AllUsers without administrator rights; 1638 a
+; newer version is installed (a silent setup, or the user chose to keep it).
+;
+; The uninstaller's silent command, QuietUninstallString, runs it in place (_?=), so that whoever
+; started it waits for it and gets its status: 0 removed, 2 stopped (a program of ours is running),
+; 740 an install for all users without administrator rights.
 
 Unicode true
 Target amd64-unicode
@@ -43,6 +51,7 @@ ManifestSupportedOS all
 !define BACKGROUND_VERB "Software\Classes\Directory\Background\shell\Tolvren"
 !define FOLDERID_UserProgramFiles {5CD7AEE2-2219-4A67-B85D-6C9CE15660CB}
 !define ERROR_ELEVATION_REQUIRED 740
+!define ERROR_PRODUCT_VERSION 1638 ; Windows Installer's "another version is installed"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -71,13 +80,13 @@ VIAddVersionKey /LANG=0 "OriginalFilename" "Tolvren-${VERSION}-setup.exe"
 !include FileFunc.nsh
 !include nsDialogs.nsh
 !include Sections.nsh
+!include WordFunc.nsh
 !include PathEdit.nsh
 !include "${FILE_LIST}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_COMPONENTSPAGE_NODESC
 
 Var Mode            ; AllUsers or CurrentUser
 Var IsAdmin         ; 1 when the user may install for all users
@@ -85,6 +94,7 @@ Var DirGiven        ; the folder of /D=, empty without it
 Var Previous        ; the folder of an install of this mode that is there already
 Var ModeAllUsers    ; the two radio buttons of the mode page
 Var ModeCurrentUser
+Var NewerKept       ; the folder of a newer install the user agreed to replace
 
 !insertmacro MUI_PAGE_WELCOME
 ; Tolvren's licence grants rights and asks nothing of the user: the page shows it, Next goes on.
@@ -116,10 +126,16 @@ LangString ModeAllUsers ${LANG_ENGLISH} "For &all users of this computer (Progra
 LangString ModeAllUsers ${LANG_SIMPCHINESE} "为这台计算机的所有用户安装(&A) (Program Files，需要管理员权限)"
 LangString ModeCurrentUser ${LANG_ENGLISH} "Just for &me (in my own user folder)"
 LangString ModeCurrentUser ${LANG_SIMPCHINESE} "仅为我安装(&M) (安装到我自己的用户文件夹)"
+; The components' labels are short enough for the list in every language; what each does is said
+; beside the list when the mouse is over it.
 LangString SecMainName ${LANG_ENGLISH} "Tolvren"
 LangString SecMainName ${LANG_SIMPCHINESE} "Tolvren"
-LangString SecPathName ${LANG_ENGLISH} "Add to PATH (run tolvren-cli from any command prompt)"
-LangString SecPathName ${LANG_SIMPCHINESE} "添加到 PATH (在任何命令提示符中运行 tolvren-cli)"
+LangString SecMainDesc ${LANG_ENGLISH} "The programs, their licences and the Start menu entry."
+LangString SecMainDesc ${LANG_SIMPCHINESE} "程序、许可证和开始菜单项。"
+LangString SecPathName ${LANG_ENGLISH} "Add to PATH"
+LangString SecPathName ${LANG_SIMPCHINESE} "添加到 PATH"
+LangString SecPathDesc ${LANG_ENGLISH} "Puts the folder on PATH, so that tolvren-cli runs from any command prompt."
+LangString SecPathDesc ${LANG_SIMPCHINESE} "将文件夹添加到 PATH，以便在任何命令提示符中运行 tolvren-cli。"
 LangString NeedAdmin ${LANG_ENGLISH} "Installing for all users needs administrator rights."
 LangString NeedAdmin ${LANG_SIMPCHINESE} "为所有用户安装需要管理员权限。"
 LangString UnNeedAdmin ${LANG_ENGLISH} "Tolvren is installed for all users: removing it needs administrator rights."
@@ -134,12 +150,20 @@ LangString PreviousFailed ${LANG_ENGLISH} "The installed version in $0 could not
 LangString PreviousFailed ${LANG_SIMPCHINESE} "无法移除 $0 中已安装的版本 (状态 $1)。没有做任何更改。"
 LangString PathFailed ${LANG_ENGLISH} "PATH was left as it was: $0"
 LangString PathFailed ${LANG_SIMPCHINESE} "PATH 未被修改：$0"
-LangString SecContextMenuName ${LANG_ENGLISH} "Add $\"用 Tolvren 转换$\" to folders' context menu in Explorer"
-LangString SecContextMenuName ${LANG_SIMPCHINESE} "在资源管理器的文件夹右键菜单中添加“用 Tolvren 转换”"
+LangString SecContextMenuName ${LANG_ENGLISH} "Folders' context menu"
+LangString SecContextMenuName ${LANG_SIMPCHINESE} "文件夹右键菜单"
+LangString SecContextMenuDesc ${LANG_ENGLISH} "Adds $\"用 Tolvren 转换$\" to folders' context menu in Explorer: Tolvren opens with that folder."
+LangString SecContextMenuDesc ${LANG_SIMPCHINESE} "在资源管理器的文件夹右键菜单中添加“用 Tolvren 转换”：用该文件夹打开 Tolvren。"
 LangString UnSecProgramName ${LANG_ENGLISH} "Tolvren"
 LangString UnSecProgramName ${LANG_SIMPCHINESE} "Tolvren"
-LangString UnSecSettingsName ${LANG_ENGLISH} "My Tolvren settings (folders, author, format)"
-LangString UnSecSettingsName ${LANG_SIMPCHINESE} "我的 Tolvren 设置 (文件夹、作者、格式)"
+LangString UnSecProgramDesc ${LANG_ENGLISH} "The programs and the entries this install made. Songs you keep in the folder stay."
+LangString UnSecProgramDesc ${LANG_SIMPCHINESE} "程序及本次安装添加的各项。你保存在文件夹中的歌曲会保留。"
+LangString UnSecSettingsName ${LANG_ENGLISH} "My settings"
+LangString UnSecSettingsName ${LANG_SIMPCHINESE} "我的设置"
+LangString UnSecSettingsDesc ${LANG_ENGLISH} "The folders, author and format the dialog keeps for you."
+LangString UnSecSettingsDesc ${LANG_SIMPCHINESE} "对话框为你保存的文件夹、作者和格式。"
+LangString Downgrade ${LANG_ENGLISH} "Tolvren $0, newer than this setup's ${VERSION}, is installed in $Previous.$\r$\n$\r$\nReplace it with the older version?"
+LangString Downgrade ${LANG_SIMPCHINESE} "$Previous 中已安装 Tolvren $0，比本安装程序的 ${VERSION} 更新。$\r$\n$\r$\n要用旧版本替换它吗？"
 LangString ConsoleShortcut ${LANG_ENGLISH} "A command prompt in Tolvren's folder"
 LangString ConsoleShortcut ${LANG_SIMPCHINESE} "在 Tolvren 的文件夹中打开命令提示符"
 
@@ -254,7 +278,7 @@ Function RemovePrevious
   DetailPrint "$(RemovingPrevious)"
   ; _?= runs it in place and waits for it, rather than from a copy in the temporary folder.
   ClearErrors
-  ExecWait '"$Previous\${UNINSTALLER}" /S /$Mode _?=$Previous' $1
+  ExecWait '"$Previous\${UNINSTALLER}" /S /$Mode /Upgrade _?=$Previous' $1
   ${If} ${Errors}
   ${OrIf} $1 <> 0
     MessageBox MB_OK|MB_ICONSTOP "$(PreviousFailed)" /SD IDOK
@@ -293,7 +317,8 @@ Section "$(SecMainName)" SecMain
 !endif
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}" /$Mode'
-  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /$Mode /S'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" \
+    '"$INSTDIR\${UNINSTALLER}" /$Mode /S _?=$INSTDIR'
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize ${SecMain} $0
@@ -331,6 +356,14 @@ Section "$(SecContextMenuName)" SecContextMenu
 SectionEnd
 !endif
 
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecMain} "$(SecMainDesc)"
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecPath} "$(SecPathDesc)"
+!ifdef HAVE_DIALOG
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecContextMenu} "$(SecContextMenuDesc)"
+!endif
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
 ; The context menu as the install being upgraded had it: on, unless it was left out (an install
 ; without the dialog had no say, and gets it).
 !macro TOLVREN_CONTEXT_MENU_AS_BEFORE
@@ -345,6 +378,24 @@ SectionEnd
   ${EndIf}
 !endif
 !macroend
+
+; A newer version installed in this mode is replaced only when the user says so: a silent setup
+; keeps it and ends with a status of its own. Asked once per install.
+Function KeepNewerInstall
+  ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "DisplayVersion"
+  ${If} $0 == ""
+  ${OrIf} $Previous == $NewerKept
+    Return
+  ${EndIf}
+  ${VersionCompare} $0 "${VERSION}" $1
+  ${If} $1 = 1
+    MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "$(Downgrade)" /SD IDNO IDYES replace
+    SetErrorLevel ${ERROR_PRODUCT_VERSION}
+    Quit
+    replace:
+    StrCpy $NewerKept $Previous
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   StrCpy $DirGiven $INSTDIR
@@ -385,6 +436,7 @@ Function .onInit
     StrCpy $Mode "AllUsers"
   ${EndIf}
   Call ApplyModeAndFolder
+  Call KeepNewerInstall
 
   ; PATH as asked, else as the install being upgraded had it.
   ClearErrors
@@ -434,6 +486,7 @@ Function ModePageLeave
     StrCpy $Mode "CurrentUser"
   ${EndIf}
   Call ApplyModeAndFolder
+  Call KeepNewerInstall
   ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "AddedToPath"
   ${If} $0 = 1
     !insertmacro SelectSection ${SecPath}
@@ -473,8 +526,24 @@ Section "un.$(UnSecProgramName)" UnSecProgram
   ${EndIf}
 
   !insertmacro TOLVREN_UNINSTALL_FILES
-  Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
+  ${If} $EXEDIR != $INSTDIR
+    Delete "$INSTDIR\${UNINSTALLER}"
+    RMDir "$INSTDIR"
+  ${Else}
+    ; Run in place, as the silent uninstall is so that whoever started it waits for it: a running
+    ; program cannot delete itself. A copy in the temporary folder removes it and the folder as
+    ; soon as this one has ended, unless a setup that installs over it does that itself.
+    ${un.GetParameters} $R0
+    ClearErrors
+    ${un.GetOptions} $R0 "/Upgrade" $0
+    ${If} ${Errors}
+      GetTempFileName $0
+      Delete $0
+      CreateDirectory $0
+      CopyFiles /SILENT "$EXEPATH" "$0\${UNINSTALLER}"
+      Exec '"$0\${UNINSTALLER}" /Cleanup _?=$INSTDIR'
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; The settings of the user who uninstalls, and only when asked: an upgrade's silent uninstall, or a
@@ -483,9 +552,30 @@ Section /o "un.$(UnSecSettingsName)" UnSecSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
 SectionEnd
 
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecProgram} "$(UnSecProgramDesc)"
+  !insertmacro MUI_DESCRIPTION_TEXT ${UnSecSettings} "$(UnSecSettingsDesc)"
+!insertmacro MUI_UNFUNCTION_DESCRIPTION_END
+
 ; After the sections, whose numbers it uses.
 Function un.onInit
   ${un.GetParameters} $R0
+  ClearErrors
+  ${un.GetOptions} $R0 "/Cleanup" $0
+  ${IfNot} ${Errors}
+    ; The copy an uninstall in place started: its uninstaller and the folder, once it has ended.
+    ${For} $1 1 100
+      Delete "$INSTDIR\${UNINSTALLER}"
+      ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Next}
+    RMDir "$INSTDIR"
+    Delete /REBOOTOK "$EXEPATH"
+    RMDir /REBOOTOK "$EXEDIR"
+    Quit
+  ${EndIf}
   ClearErrors
   ${un.GetOptions} $R0 "/AllUsers" $0
   ${If} ${Errors}

@@ -8,13 +8,18 @@
 #
 # 1. For all users (the default for an administrator, which wine's user is), with PATH, an older
 #    build with a file of its own, then an upgrade over it, while a user's file sits in the folder;
-#    the upgrade first meets a running tolvren-cli.exe and must stop, changing nothing.
+#    the upgrade, and the silent uninstall, first meet a running tolvren-cli.exe and must stop,
+#    changing nothing. Over the newer install the older setup asks (and No keeps it) or, silent,
+#    refuses with its own status. In a real X server (Xvfb), in English and in Chinese, the labels
+#    of the setup's and the uninstaller's components fit their lists, read back by a small probe
+#    (Probe.cpp, built here).
 # 2. For the current user alone, with PATH, into a folder of /D= with Chinese in its name.
 # 3. For the current user, without PATH and without the context menu; removed with the user's
 #    settings, as asked.
 # With the dialog, "用 Tolvren 转换" is on folders' context menu in the mode's hive (1, 2).
-# Each is removed again with its Apps & features entry's UninstallString /S. A PATH of over 1,024
-# characters stands in both hives throughout and must come back exactly. The newer installer is
+# Each is removed again with its Apps & features entry's QuietUninstallString, which returns with
+# the uninstall's status once Tolvren is removed (its uninstaller a moment later). A PATH of over
+# 1,024 characters stands in both hives throughout and must come back exactly. The newer installer is
 # signed with a throwaway self-signed certificate made here, which proves the signing hook.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -34,6 +39,9 @@ version=$(sed -n 's/^project(Tolvren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 old_version=0.0.0
 [[ $version != "$old_version" ]] || fail "the project's version is $old_version, the older build's"
 
+for tool in Xvfb xdotool x86_64-w64-mingw32-g++-posix; do
+    command -v $tool >/dev/null || fail "$tool is missing: scripts/setup.sh installs it"
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-installer-XXXXXX")
 export WINEPREFIX=$work/prefix
 # A fresh prefix costs ten seconds; a copy of one that no install has touched (TOLVREN_WINE_TEMPLATE,
@@ -41,8 +49,10 @@ export WINEPREFIX=$work/prefix
 if [[ -n ${TOLVREN_WINE_TEMPLATE:-} && -f $TOLVREN_WINE_TEMPLATE/system.reg ]]; then
     cp -a "$TOLVREN_WINE_TEMPLATE" "$WINEPREFIX"
 fi
+xvfb=
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
+    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -52,6 +62,13 @@ unix_path() { # C:\a\b -> the file in the prefix
     local path=${1//\\//}
     printf '%s/drive_c%s' "$WINEPREFIX" "${path#C:}"
 }
+
+# --- The X server and the probe, made while the installers are.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
+    tests/installer/Probe.cpp -o "$work/probe.exe" &
+compiling=$!
 
 # --- The installers: an older unsigned one with a file of its own, and today's, signed.
 mkdir -p "$work/old-programs" "$work/sign"
@@ -112,7 +129,16 @@ long_path() {
     for i in $(seq -w 1 60); do entries+=("C:\\Tools\\$1 工具 $i\\bin"); done
     (IFS=';' && echo "${entries[*]}")
 }
+wait "$compiling" || fail "the probe did not build"
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || fail "Xvfb did not start"
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 win cmd /c exit 2>/dev/null # the prefix, made here and now
+# The bench has no SimSun: Chinese pages are drawn with the CJK font that is there.
+fonts='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+win reg add "$fonts" /v 宋体 /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+win reg add "$fonts" /v SimSun /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
 path_all=$(long_path system)
 path_user=$(long_path user)
 ((${#path_all} > 1024 && ${#path_user} > 1024)) || fail "the test's PATH is not long enough"
@@ -157,7 +183,7 @@ check_installed() { # ROOT_KEY MODE DIR SHORTCUT_DIR VERSION STAGE WHEN
         $(entry Publisher) == "Tolvren developers" && $(entry InstallLocation) == "$dir" ]] ||
         fail "$7: the entry is not as it should be:"$'\n'"$values"
     [[ $(entry UninstallString) == "\"$dir\\uninstall.exe\" /$2" &&
-        $(entry QuietUninstallString) == "\"$dir\\uninstall.exe\" /$2 /S" ]] ||
+        $(entry QuietUninstallString) == "\"$dir\\uninstall.exe\" /$2 /S _?=$dir" ]] ||
         fail "$7: the entry's uninstall strings are not as they should be"
     (($(entry EstimatedSize) > 0)) || fail "$7: no EstimatedSize"
     [[ -f $(unix_path "$(entry DisplayIcon | sed 's/,0$//')") ]] || fail "$7: DisplayIcon names no file"
@@ -187,19 +213,46 @@ no_context_menu() { # ROOT_KEY WHEN
     done
 }
 
-# Runs the UninstallString the entry gives, silently, and waits for the uninstaller's copy of
-# itself, which does the work after the program started here has returned.
+# Runs the QuietUninstallString the entry gives, as a package manager does: its status is the
+# uninstall's, and when it returns, the uninstall is over.
+quiet_uninstall() { # ROOT_KEY [OPTION...]: the status
+    local command
+    command=$(reg_value "$1\\$uninstall_key" QuietUninstallString)
+    [[ $command =~ ^\"([^\"]+)\"\ (.*)$ ]] || fail "QuietUninstallString is '$command'"
+    # _?= takes the rest of the line, blanks and all: as words, which wine joins with one blank.
+    # shellcheck disable=SC2086
+    win "${BASH_REMATCH[1]}" "${@:2}" ${BASH_REMATCH[2]}
+}
+# A running program cannot delete itself: the uninstaller's own file goes a moment after it ended.
 uninstall() { # ROOT_KEY WHEN [OPTION...]
-    local command program
-    command=$(reg_value "$1\\$uninstall_key" UninstallString)
-    [[ $command =~ ^\"([^\"]+)\"\ (.*)$ ]] || fail "$2: UninstallString is '$command'"
-    program=${BASH_REMATCH[1]}
-    win "$program" ${BASH_REMATCH[2]} /S "${@:3}" || fail "$2: the uninstaller failed"
-    for _ in $(seq 100); do
-        [[ ! -e $(unix_path "$program") ]] && ! reg_values "$1\\$uninstall_key" >/dev/null && return
-        sleep 0.3
+    local dir status=0
+    dir=$(unix_path "$(reg_value "$1\\$uninstall_key" InstallLocation)")
+    quiet_uninstall "$1" "${@:3}" || status=$?
+    ((status == 0)) || fail "$2: the uninstaller's status is $status"
+    [[ ! -e $dir/tolvren-cli.exe ]] && ! reg_values "$1\\$uninstall_key" >/dev/null ||
+        fail "$2: the uninstaller returned before it was done"
+    for _ in $(seq 50); do
+        [[ ! -e $dir/uninstall.exe ]] && return
+        sleep 0.2
     done
-    fail "$2: the uninstaller did not finish within 30 s"
+    fail "$2: the uninstaller is left in the folder"
+}
+
+# Starts a setup or an uninstaller with its pages in the language of LOCALE, in the background.
+interactive() { # LOCALE PROGRAM [OPTION...]
+    env LC_ALL="$1" "$root/cmake/toolchains/wine-run.sh" "${@:2}" 2>/dev/null &
+    started_program=$!
+}
+# Waits until a window of the program is shown (there is one window at a time).
+shown() {
+    timeout 60 xdotool search --sync --onlyvisible --name Tolvren >/dev/null || fail "no window came"
+    sleep 0.5 # and ready for keys
+}
+components() { win "$work/probe.exe" | tr -d '\r'; }
+# Waits for the program interactive started; its status is in $status.
+wait_for_program() {
+    status=0
+    wait "$started_program" || status=$?
 }
 no_entry() { ! reg_values "$1\\$uninstall_key" >/dev/null || fail "$2: an entry is left in $1"; }
 
@@ -226,11 +279,14 @@ grep -q 'Wine-dbg>' "$work/winedbg.log" || fail "winedbg did not start tolvren-c
 status=0
 # Not handed on: wine's own processes, started for the installer, would keep the pipe open.
 win "$new_setup" /S /AllUsers 7>&- || status=$?
+uninstalling=0
+quiet_uninstall HKLM 7>&- || uninstalling=$?
 exec 7>&-
 wait "$debugger" || true
 ((status == 2)) || fail "the upgrade over a running tolvren-cli.exe: status $status, expected 2"
+((uninstalling == 2)) || fail "the silent uninstall beside a running tolvren-cli.exe: status $uninstalling, expected 2"
 [[ $(reg_value "HKLM\\$uninstall_key" DisplayVersion) == "$old_version" && -f $(unix_path "$all_dir")/stale.txt ]] ||
-    fail "the upgrade that met a running program changed the install"
+    fail "the upgrade or the uninstall that met a running program changed the install"
 
 win "$new_setup" /S /AllUsers || fail "the upgrade: status $?"
 check_installed HKLM AllUsers "$all_dir" "$all_menu" "$version" "$work/new/installer-work/Tolvren-$version" upgrade
@@ -242,6 +298,43 @@ for file in "$(unix_path "$all_dir")"/{tolvren-cli.exe,uninstall.exe}; do
     signed "$file" || fail "$(basename "$file") as installed is not signed"
 done
 check_program "$all_dir"
+
+# An older setup over the newer install: asked, No (the default) keeps it; silent, it refuses,
+# with 1638 on Windows, which wine hands on as a POSIX status, its low byte.
+newer_installed=$((1638 & 255))
+interactive C.UTF-8 "$old_setup"
+shown # the question, before any page
+xdotool key Return
+timeout 30 tail --pid="$started_program" -f /dev/null || fail "the older setup did not ask"
+wait_for_program
+((status == newer_installed)) || fail "the older setup, told No: status $status, expected 1638"
+status=0
+win "$old_setup" /S || status=$?
+((status == newer_installed)) || fail "the older setup, silent: status $status, expected 1638"
+[[ $(reg_value "HKLM\\$uninstall_key" DisplayVersion) == "$version" ]] ||
+    fail "an older setup replaced the newer install"
+
+# Every component's label fits its list, in both languages, in the setup (past its welcome,
+# licence and mode pages) and in the uninstaller (past its confirmation).
+for locale in C.UTF-8 zh_CN.UTF-8; do
+    interactive $locale "$new_setup"
+    shown
+    xdotool key Return sleep 0.5 key Return sleep 0.5 key Return
+    [[ $(components) == fits ]] || fail "a label of the setup's components is cut off ($locale)"
+    xdotool key Escape sleep 0.5 key Return # and yes, quit
+    wait_for_program
+    # In place, as the silent uninstall runs it, so that its end can be waited for.
+    # shellcheck disable=SC2086
+    interactive $locale "$(unix_path "$all_dir")/uninstall.exe" _?=$all_dir
+    shown
+    xdotool key Return
+    [[ $(components) == fits ]] || fail "a label of the uninstaller's components is cut off ($locale)"
+    xdotool key Escape
+    wait_for_program
+done
+[[ $(reg_value "HKLM\\$uninstall_key" DisplayVersion) == "$version" ]] ||
+    fail "the setup or the uninstaller that was cancelled changed the install"
+echo "the older setup kept out, the labels checked ($((SECONDS - started)) s so far)"
 
 uninstall HKLM "uninstall for all users"
 [[ $(cd "$(unix_path "$all_dir")" && echo *) == my-song.ksc ]] || fail "the uninstaller left files of ours or took the user's"
