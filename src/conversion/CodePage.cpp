@@ -21,20 +21,66 @@ struct KnownName {
     Kind kind;
 };
 constexpr KnownName kKnownNames[] = {
-    {"auto", Kind::Automatic},   {"gbk", Kind::Gbk},          {"cp936", Kind::Gbk},
-    {"windows-936", Kind::Gbk},  {"utf-8", Kind::Utf8},       {"utf8", Kind::Utf8},
-    {"utf-16le", Kind::Utf16Le}, {"utf-16be", Kind::Utf16Be}, {"gb18030", Kind::Gb18030},
-    {"big5", Kind::Big5},        {"cp950", Kind::Big5},       {"windows-950", Kind::Big5},
+    {"auto", Kind::Automatic},
+    {"gbk", Kind::Gbk},
+    {"cp936", Kind::Gbk},
+    {"windows-936", Kind::Gbk},
+    {"utf-8", Kind::Utf8},
+    {"utf8", Kind::Utf8},
+    {"utf-16le", Kind::Utf16Le},
+    {"utf-16be", Kind::Utf16Be},
+    {"gb18030", Kind::Gb18030},
+    {"big5", Kind::Big5},
+    {"cp950", Kind::Big5},
+    {"windows-950", Kind::Big5},
+    // GB2312 is read as GBK, the code page around it, as files so labelled are meant.
+    {"gb2312", Kind::Gbk},
+    {"euc-cn", Kind::Gbk},
 };
+
+// What a platform's decoder gave in `text` from `from` on that is no character: C1 controls,
+// which code pages give bytes they have nothing for, and, in text whose Ctrl-Z bytes text mode
+// has taken already, a Ctrl-Z that stands for another byte (IBM's tables give one for 0x7F).
+// Each becomes U+FFFD, counted in `invalid` by line (counted from `line`), with the bytes of
+// `sequences` given to the replacement characters the decoder put there itself, in order.
+void ReplaceNonCharacters(std::string& text, std::size_t from, bool ctrlZ, std::size_t line,
+                          const std::vector<std::size_t>& sequences, InvalidBytes& invalid) {
+    std::string out;
+    std::size_t sequence = 0;
+    std::size_t copied = from;
+    for (std::size_t pos = from; pos < text.size(); ++pos) {
+        const bool c1 = text[pos] == '\xC2' && pos + 1 < text.size() &&
+                        static_cast<unsigned char>(text[pos + 1]) < 0xA0;
+        if (text[pos] == '\n') {
+            ++line;
+        } else if (c1 || (ctrlZ && text[pos] == '\x1A')) {
+            out.append(text, copied, pos - copied).append(kReplacementCharacter);
+            invalid.Add(line, 1);
+            pos += c1 ? 1 : 0;
+            copied = pos + 1;
+        } else if (text.compare(pos, kReplacementCharacter.size(), kReplacementCharacter) == 0 &&
+                   sequence < sequences.size()) {
+            invalid.Add(line, sequences[sequence++]);
+        }
+    }
+    if (!out.empty()) {
+        out.append(text, copied);
+        text.replace(from, std::string::npos, out);
+    }
+}
 
 // Decodes bytes that keep ASCII, line by line, so that the bytes not valid are known by line.
 void DecodeLegacyByLine(const std::string& name, std::string_view bytes, std::string& out,
                         InvalidBytes& invalid) {
     std::size_t line = 1;
     std::size_t pos = 0;
+    std::vector<std::size_t> sequences;
     while (pos < bytes.size()) {
         const std::size_t end = std::min(bytes.find('\n', pos), bytes.size());
-        invalid.Add(line, DecodeLegacy(name, bytes.substr(pos, end - pos), out));
+        const std::size_t from = out.size();
+        sequences.clear();
+        DecodeLegacy(name, bytes.substr(pos, end - pos), out, &sequences);
+        ReplaceNonCharacters(out, from, true, line, sequences, invalid);
         if (end < bytes.size()) {
             out += '\n';
         }
@@ -87,20 +133,22 @@ std::size_t Decode(std::string& bytes, const InputEncoding& encoding, DecodedScr
         break;
     }
     const std::string name = encoding.Name();
+    if (const SharedCodePage* page = FindSharedCodePage(name)) {
+        KeepCut(ApplyTextModeInput(bytes), decoded);
+        DoubleByteCodePage::Of(*page).Decode(bytes, decoded.text, decoded.invalid);
+        return 0;
+    }
     if (LegacyKeepsAscii(name)) {
         KeepCut(ApplyTextModeInput(bytes), decoded);
         DecodeLegacyByLine(name, bytes, decoded.text, decoded.invalid);
         return 0;
     }
-    const std::size_t invalid = DecodeLegacy(name, bytes, decoded.text);
+    // Where the text itself cannot be cut into lines before it is decoded, the replacement
+    // characters tell the lines.
+    std::vector<std::size_t> sequences;
+    DecodeLegacy(name, bytes, decoded.text, &sequences);
     KeepCut(ApplyTextModeInput(decoded.text), decoded);
-    if (invalid > 0) {
-        // Where the text itself cannot be cut into lines before it is decoded, the first
-        // replacement character tells the line.
-        const std::size_t first =
-            std::min(decoded.text.find(kReplacementCharacter), decoded.text.size());
-        decoded.invalid.Add(LineCounter(decoded.text).LineAt(first), invalid);
-    }
+    ReplaceNonCharacters(decoded.text, 0, false, 1, sequences, decoded.invalid);
     return 0;
 }
 
@@ -113,7 +161,8 @@ std::optional<InputEncoding> InputEncoding::FromName(std::string_view name) {
             return InputEncoding(known.kind);
         }
     }
-    std::optional<std::string> legacy = FindLegacyEncoding(lower);
+    std::optional<std::string> legacy =
+        FindSharedCodePage(lower) != nullptr ? lower : FindLegacyEncoding(lower);
     if (!legacy) {
         return std::nullopt;
     }

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <vector>
 
 namespace tolvren {
 
@@ -24,20 +26,25 @@ ConverterPtr Open(const std::string& name) {
     return U_FAILURE(status) ? nullptr : std::move(converter);
 }
 
-// Counts the bytes the converter cannot decode, then lets ICU put U+FFFD in their place.
+// Counts the bytes the converter cannot decode and puts U+FFFD in their place (ICU's own
+// substitute is a Ctrl-Z for a single byte in many tables).
 struct InvalidByteCounter {
     std::size_t bytes = 0;
-    UConverterToUCallback substitute = nullptr;
-    const void* substituteContext = nullptr;
+    std::vector<std::size_t>* sequences = nullptr;
 };
 
-void CountInvalid(const void* context, UConverterToUnicodeArgs* args, const char* codeUnits,
+void CountInvalid(const void* context, UConverterToUnicodeArgs* args, const char* /*codeUnits*/,
                   int32_t length, UConverterCallbackReason reason, UErrorCode* status) {
     auto* counter = static_cast<InvalidByteCounter*>(const_cast<void*>(context));
     if (reason == UCNV_UNASSIGNED || reason == UCNV_ILLEGAL || reason == UCNV_IRREGULAR) {
         counter->bytes += static_cast<std::size_t>(length);
+        if (counter->sequences != nullptr) {
+            counter->sequences->push_back(static_cast<std::size_t>(length));
+        }
+        constexpr UChar replacement = 0xFFFD;
+        *status = U_ZERO_ERROR;
+        ucnv_cbToUWriteUChars(args, &replacement, 1, 0, status);
     }
-    counter->substitute(counter->substituteContext, args, codeUnits, length, reason, status);
 }
 
 // One decoder per encoding and thread: opening an ICU converter costs far more than decoding a
@@ -47,8 +54,8 @@ public:
     explicit Decoder(const std::string& name) : m_pSource(Open(name)), m_pUtf8(Open("UTF-8")) {
         if (m_pSource) {
             UErrorCode status = U_ZERO_ERROR;
-            ucnv_setToUCallBack(m_pSource.get(), CountInvalid, &m_counter, &m_counter.substitute,
-                                &m_counter.substituteContext, &status);
+            ucnv_setToUCallBack(m_pSource.get(), CountInvalid, &m_counter, nullptr, nullptr,
+                                &status);
         }
     }
 
@@ -67,14 +74,16 @@ public:
         return m_bKeepsAscii;
     }
 
-    std::size_t Append(std::string_view bytes, std::string& out) {
+    std::size_t Append(std::string_view bytes, std::string& out,
+                       std::vector<std::size_t>* sequences = nullptr) {
         if (bytes.empty()) {
             return 0;
         }
         if (!m_pSource || !m_pUtf8) {
-            return AppendAsciiOnly(bytes, out);
+            return AppendAsciiOnly(bytes, out, sequences);
         }
         m_counter.bytes = 0;
+        m_counter.sequences = sequences;
         // Room for the usual case (a double-byte character becomes three UTF-8 bytes) is
         // reserved, not filled, so memory holds only what is written; the text goes through a
         // small buffer that ICU fills and empties as often as it needs.
@@ -98,9 +107,9 @@ public:
             }
             if (U_FAILURE(status)) {
                 // Bad input goes through the callback; anything else is a fault in the tables.
-                return m_counter.bytes +
-                       AppendAsciiOnly(
-                           bytes.substr(static_cast<std::size_t>(source - bytes.data())), out);
+                return m_counter.bytes + AppendAsciiOnly(bytes.substr(static_cast<std::size_t>(
+                                                             source - bytes.data())),
+                                                         out, sequences);
             }
             return m_counter.bytes;
         }
@@ -109,7 +118,8 @@ public:
 private:
     // Used only when ICU cannot open its converters (data missing): ASCII passes, every other
     // byte becomes U+FFFD, so nothing crashes and the loss is visible.
-    static std::size_t AppendAsciiOnly(std::string_view bytes, std::string& out) {
+    static std::size_t AppendAsciiOnly(std::string_view bytes, std::string& out,
+                                       std::vector<std::size_t>* sequences) {
         std::size_t invalid = 0;
         for (const char c : bytes) {
             if (static_cast<unsigned char>(c) < 0x80) {
@@ -117,6 +127,9 @@ private:
             } else {
                 out.append(kReplacementCharacter);
                 ++invalid;
+                if (sequences != nullptr) {
+                    sequences->push_back(1);
+                }
             }
         }
         return invalid;
@@ -158,8 +171,9 @@ std::string LegacyEncodingsHint() {
     return {}; // ICU knows hundreds: any of them may be named
 }
 
-std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::string& out) {
-    return DecoderFor(name).Append(bytes, out);
+std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::string& out,
+                         std::vector<std::size_t>* sequences) {
+    return DecoderFor(name).Append(bytes, out, sequences);
 }
 
 bool LegacyKeepsAscii(std::string_view name) {

@@ -1,40 +1,19 @@
 // Legacy code pages through Windows' own tables, by code page number.
 
 #include "conversion/CodePage.h"
-#include "conversion/FieldUtils.h"
 #include "conversion/LegacyCodePage.h"
 #include "files/Win32Text.h"
 
+#include <vector>
 #include <windows.h>
 
 namespace tolvren {
 
 namespace {
 
-struct CodePageName {
-    std::string_view name;
-    UINT codePage;
-};
-
-// The names users type, and the ones the shared code asks for, with Windows' numbers.
-constexpr CodePageName kCodePages[] = {
-    {"windows-936", 936},   {"windows-950", 950},   {"shift_jis", 932},     {"sjis", 932},
-    {"cp932", 932},         {"windows-31j", 932},   {"euc-kr", 949},        {"cp949", 949},
-    {"uhc", 949},           {"euc-jp", 20932},      {"windows-874", 874},   {"tis-620", 874},
-    {"windows-1250", 1250}, {"windows-1251", 1251}, {"windows-1252", 1252}, {"windows-1253", 1253},
-    {"windows-1254", 1254}, {"windows-1255", 1255}, {"windows-1256", 1256}, {"windows-1257", 1257},
-    {"windows-1258", 1258}, {"iso-8859-1", 28591},  {"latin1", 28591},      {"iso-8859-2", 28592},
-    {"iso-8859-5", 28595},  {"iso-8859-7", 28597},  {"iso-8859-15", 28605}, {"koi8-r", 20866},
-    {"koi8-u", 21866},      {"us-ascii", 20127},
-};
-
 UINT CodePageOf(std::string_view name) {
-    for (const CodePageName& known : kCodePages) {
-        if (known.name == name) {
-            return known.codePage;
-        }
-    }
-    return 0;
+    const SharedCodePage* page = FindSharedCodePage(name);
+    return page == nullptr ? 0 : page->windowsNumber;
 }
 
 // Appends what `bytes` (one character or more) are in `codePage`; false when a byte is not
@@ -83,28 +62,16 @@ std::size_t CharacterLength(UINT codePage, std::string_view bytes, std::size_t a
 
 } // namespace
 
-std::optional<std::string> FindLegacyEncoding(std::string_view name) {
-    std::string lower = LowerAscii(name);
-    if (CodePageOf(lower) == 0) {
-        return std::nullopt;
-    }
-    return lower;
+std::optional<std::string> FindLegacyEncoding(std::string_view /*name*/) {
+    return std::nullopt; // Windows reads the shared code pages, and no other
 }
 
 std::string LegacyEncodingsHint() {
-    std::string names;
-    UINT last = 0;
-    for (const CodePageName& known : kCodePages) {
-        if (known.codePage == 936 || known.codePage == 950 || known.codePage == last) {
-            continue; // named already, or another name for the one before
-        }
-        last = known.codePage;
-        names.append(", ").append(known.name);
-    }
-    return names;
+    return SharedCodePageNames();
 }
 
-std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::string& out) {
+std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::string& out,
+                         std::vector<std::size_t>* sequences) {
     const UINT codePage = CodePageOf(name);
     if (bytes.empty()) {
         return 0;
@@ -132,6 +99,9 @@ std::size_t DecodeLegacy(std::string_view name, std::string_view bytes, std::str
             length == 2 && static_cast<unsigned char>(bytes[pos + 1]) < 0x40 ? 1 : length;
         invalid += lost;
         pos += lost;
+        if (sequences != nullptr) {
+            sequences->push_back(lost);
+        }
     }
     return invalid;
 }

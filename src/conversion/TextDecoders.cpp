@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace tolvren {
 
@@ -261,8 +264,10 @@ char32_t FourByteCodePoint(const unsigned char* b) {
 } // namespace
 
 bool DoubleByteCodePage::Store(std::string_view utf8, Entry& entry) {
-    // One character beyond ASCII that is no stand-in for an invalid sequence.
-    if (utf8.size() < 2 || utf8.size() > 3 || utf8 == kReplacementCharacter) {
+    // One character beyond ASCII that is no stand-in for an invalid sequence, and no C1 control
+    // (C2 80 .. C2 9F), which a code page gives bytes it has no character for.
+    if (utf8.size() < 2 || utf8.size() > 3 || utf8 == kReplacementCharacter ||
+        (utf8[0] == '\xC2' && static_cast<unsigned char>(utf8[1]) < 0xA0)) {
         return false;
     }
     std::size_t valid = 0;
@@ -274,10 +279,13 @@ bool DoubleByteCodePage::Store(std::string_view utf8, Entry& entry) {
     return true;
 }
 
-DoubleByteCodePage::DoubleByteCodePage(std::string_view platformName) {
-    // Every character on a line of its own, in one call: a line feed is never part of a
+DoubleByteCodePage::DoubleByteCodePage(const SharedCodePage& page) {
+    // Every byte and pair on a line of its own, in one call: a line feed is never part of a
     // character, so each line comes out as that sequence alone would.
-    std::string probe = "\x80\n\xFF\n";
+    std::string probe;
+    for (int single = 0x80; single <= 0xFF; ++single) {
+        probe += {static_cast<char>(single), '\n'};
+    }
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
             if (trail != 0x7F) {
@@ -286,7 +294,7 @@ DoubleByteCodePage::DoubleByteCodePage(std::string_view platformName) {
         }
     }
     std::string utf8;
-    DecodeLegacy(platformName, probe, utf8);
+    DecodeLegacy(page.name, probe, utf8);
     std::size_t pos = 0;
     const auto next = [&] {
         const std::size_t end = std::min(utf8.find('\n', pos), utf8.size());
@@ -294,26 +302,52 @@ DoubleByteCodePage::DoubleByteCodePage(std::string_view platformName) {
         pos = end + 1;
         return one;
     };
-    Store(next(), m_single80);
-    Store(next(), m_singleFF);
+    for (std::size_t byte = 0x80; byte <= 0xFF; ++byte) {
+        const std::string_view one = next();
+        Entry& single = m_singles[byte - 0x80];
+        if (const std::optional<char32_t> settled =
+                SettledByte(page, static_cast<unsigned char>(byte))) {
+            std::string character;
+            AppendUtf8(*settled, character);
+            Store(*settled == 0 ? std::string_view() : character, single);
+            continue;
+        }
+        // U+E000..U+F8FF is EE 80 80 .. EF A3 BF. GBK keeps 0xFF as U+F8F5, as its documents
+        // have always had it.
+        const bool privateUse = one.size() == 3 && one >= "\xEE\x80\x80" && one <= "\xEF\xA3\xBF";
+        if (!privateUse || page.windowsNumber == 936) {
+            Store(one, single);
+        }
+    }
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
-            if (trail != 0x7F) {
-                Store(next(), m_pairs[Index(static_cast<unsigned char>(lead),
-                                            static_cast<unsigned char>(trail))]);
+            if (trail != 0x7F && Store(next(), m_pairs[Index(static_cast<unsigned char>(lead),
+                                                             static_cast<unsigned char>(trail))])) {
+                m_bLead[static_cast<std::size_t>(lead)] = true;
             }
         }
     }
 }
 
 const DoubleByteCodePage& DoubleByteCodePage::Gbk() {
-    static const DoubleByteCodePage codePage(kCodePage936);
+    static const DoubleByteCodePage& codePage = Of(*FindSharedCodePage(kCodePage936));
     return codePage;
 }
 
 const DoubleByteCodePage& DoubleByteCodePage::Big5() {
-    static const DoubleByteCodePage codePage(kCodePage950);
+    static const DoubleByteCodePage& codePage = Of(*FindSharedCodePage(kCodePage950));
     return codePage;
+}
+
+const DoubleByteCodePage& DoubleByteCodePage::Of(const SharedCodePage& page) {
+    static std::mutex mutex;
+    static std::map<std::string_view, std::unique_ptr<DoubleByteCodePage>> made;
+    const std::lock_guard lock(mutex);
+    std::unique_ptr<DoubleByteCodePage>& codePage = made[page.name];
+    if (!codePage) {
+        codePage.reset(new DoubleByteCodePage(page));
+    }
+    return *codePage;
 }
 
 std::size_t DoubleByteCodePage::Decode(std::string_view bytes, std::string& out,
@@ -338,7 +372,7 @@ std::size_t DoubleByteCodePage::Decode(std::string_view bytes, std::string& out,
         out.append(bytes.data() + pos, run - pos);
         pos = run;
         // Pairs come in runs; the common case stays in this loop.
-        while (pos + 1 < size && IsLead(data[pos]) && IsTrail(data[pos + 1])) {
+        while (pos + 1 < size && m_bLead[data[pos]] && IsTrail(data[pos + 1])) {
             const Entry& entry = m_pairs[Index(data[pos], data[pos + 1])];
             if (entry.length == 0) {
                 fail(2); // a pair the code page leaves unassigned
@@ -350,19 +384,15 @@ std::size_t DoubleByteCodePage::Decode(std::string_view bytes, std::string& out,
         if (pos >= size || data[pos] < 0x80) {
             continue;
         }
-        const unsigned char byte = data[pos];
-        if (byte == 0x80 || byte == 0xFF) {
-            const Entry& single = byte == 0x80 ? m_single80 : m_singleFF;
-            if (single.length == 0) {
-                fail(1);
-            } else {
-                out.append(single.bytes.data(), static_cast<std::size_t>(single.length));
-                ++pos;
-            }
+        const Entry& single = m_singles[data[pos] - 0x80];
+        if (single.length != 0) {
+            out.append(single.bytes.data(), static_cast<std::size_t>(single.length));
+            ++pos;
             continue;
         }
         const auto digit = [&](std::size_t at) { return data[at] >= 0x30 && data[at] <= 0x39; };
-        if (pos + 3 < size && digit(pos + 1) && IsLead(data[pos + 2]) && digit(pos + 3)) {
+        if (pos + 3 < size && IsLead(data[pos]) && digit(pos + 1) && IsLead(data[pos + 2]) &&
+            digit(pos + 3)) {
             ++fourByteSequences;
             if (fourByte == FourByteSequences::Read) {
                 if (const char32_t c = FourByteCodePoint(data + pos); c != 0) {

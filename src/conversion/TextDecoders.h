@@ -1,14 +1,16 @@
 #pragma once
 
 #include "conversion/CodePage.h"
+#include "conversion/LegacyCodePage.h"
 
 #include <array>
 #include <string>
 #include <string_view>
 
-// The decoders every platform shares: UTF-8, UTF-16 and the double-byte code pages 936 (GBK) and
-// 950 (Big5). Each appends the UTF-8 form of its input and notes, line by line, the bytes that are
-// not valid (each sequence of them becomes one U+FFFD, as ICU and Windows replace them).
+// The decoders every platform shares: UTF-8, UTF-16 and the code pages of single bytes and pairs
+// (936 GBK, 950 Big5, 932, 949, the single-byte ones). Each appends the UTF-8 form of its input and
+// notes, line by line, the bytes that are not valid (each sequence of them becomes one U+FFFD, as
+// ICU and Windows replace them).
 
 namespace tolvren {
 
@@ -41,14 +43,21 @@ void AppendUtf8(char32_t c, std::string& out);
 /// code page 936.
 enum class FourByteSequences { Invalid, Read };
 
-/// A double-byte code page: ASCII, a few single bytes above it, and pairs of a lead byte
-/// 0x81-0xFE and a trail byte 0x40-0x7E or 0x80-0xFE. The platform's code page is asked for every
-/// character once per process; decoding is then a table lookup.
+/// A code page of single bytes and pairs: ASCII as it is, the single bytes above it the code page
+/// has, and pairs of a lead byte and a trail byte 0x40-0x7E or 0x80-0xFE (code pages of single
+/// bytes alone have no lead bytes). The platform's code page is asked for every byte and pair
+/// once per process; decoding is then a table lookup, the same on every platform. What is no
+/// character becomes U+FFFD: what the code page has nothing for, what it gives only a control
+/// character for (0x80 as U+0080), and a single byte it gives only a private-use stand-in for
+/// (0xA0 as U+F8F0 in code page 932), which shows nothing.
 class DoubleByteCodePage {
 public:
     static const DoubleByteCodePage& Gbk();  ///< code page 936
     static const DoubleByteCodePage& Big5(); ///< code page 950
+    /// The shared code page `page`, made on first use.
+    static const DoubleByteCodePage& Of(const SharedCodePage& page);
 
+    /// The bytes GBK and Big5 take as lead and trail bytes.
     static bool IsLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
     static bool IsTrail(unsigned char byte) { return byte >= 0x40 && byte <= 0xFE && byte != 0x7F; }
 
@@ -63,7 +72,7 @@ public:
                        FourByteSequences fourByte = FourByteSequences::Invalid) const;
 
 private:
-    explicit DoubleByteCodePage(std::string_view platformName);
+    explicit DoubleByteCodePage(const SharedCodePage& page);
 
     struct Entry {
         char length = 0;
@@ -77,8 +86,8 @@ private:
     static bool Store(std::string_view utf8, Entry& entry);
 
     std::array<Entry, (0xFF - 0x81) * kTrails> m_pairs{};
-    Entry m_single80; ///< what the byte 0x80 alone is, if anything
-    Entry m_singleFF; ///< and 0xFF
+    std::array<Entry, 0x80> m_singles{}; ///< what the bytes 0x80-0xFF alone are, if anything
+    std::array<bool, 0x100> m_bLead{};   ///< the bytes that begin a pair of the code page
 };
 
 } // namespace tolvren

@@ -4,6 +4,7 @@
 #include "conversion/LegacyCodePage.h"
 #include "conversion/TextDecoders.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace tolvren {
@@ -41,6 +42,60 @@ TEST(CodePage, GbkAsWindowsMapsIt) {
         }
         EXPECT_EQ(differing, 0) << name;
     }
+}
+
+TEST(CodePage, EveryLegacyByteIsACharacterOrAWarnedReplacement) {
+    // Every single byte and pair on a line of its own, in every code page both platforms read.
+    std::string script;
+    for (int single = 0x80; single <= 0xFF; ++single) {
+        script += {static_cast<char>(single), '\n'};
+    }
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x20; trail <= 0xFF; ++trail) {
+            script += {static_cast<char>(lead), static_cast<char>(trail), '\n'};
+        }
+    }
+    std::vector<std::string> names{"gbk", "big5"};
+    const std::string shared = SharedCodePageNames();
+    for (std::size_t at = 2; at < shared.size(); at = shared.find(", ", at) + 2) {
+        names.push_back(shared.substr(at, shared.find(", ", at) - at));
+        if (shared.find(", ", at) == std::string::npos) {
+            break;
+        }
+    }
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const DecodedScript decoded = DecodeScript(script, *InputEncoding::FromName(name));
+        ASSERT_TRUE(IsValidUtf8(decoded.text));
+        std::size_t line = 1;
+        std::size_t replacedLines = 0;
+        for (std::size_t start = 0; start < decoded.text.size(); ++line) {
+            const std::size_t end = decoded.text.find('\n', start);
+            const std::string_view text = std::string_view(decoded.text).substr(start, end - start);
+            start = end + 1;
+            replacedLines += text.find(kReplacementCharacter) != std::string_view::npos ? 1 : 0;
+            // No control character but the script's own ASCII bytes (a C1 control is C2 80 ..
+            // C2 9F), and no private-use stand-in for a single byte (GBK keeps 0xFF as its
+            // documents have always had it).
+            EXPECT_TRUE(std::ranges::none_of(text, [](char c) {
+                return static_cast<unsigned char>(c) < 0x20;
+            })) << line;
+            for (std::size_t c1 = text.find('\xC2'); c1 != std::string_view::npos;
+                 c1 = text.find('\xC2', c1 + 1)) {
+                EXPECT_GE(static_cast<unsigned char>(text[c1 + 1]), 0xA0) << line;
+            }
+            if (line <= 0x80 && name != "gbk") {
+                EXPECT_FALSE(text.starts_with("\xEE") || text.starts_with("\xEF\xA0") ||
+                             text.starts_with("\xEF\xA1") || text.starts_with("\xEF\xA2") ||
+                             text.starts_with("\xEF\xA3"))
+                    << line;
+            }
+        }
+        // Every line with a replacement is warned.
+        EXPECT_EQ(decoded.invalid.FirstLines().size() + decoded.invalid.MoreLines(), replacedLines);
+    }
+    // GB2312 is read as GBK, which holds it and the characters beyond it.
+    EXPECT_EQ(DecodeScript("\xE9\x46\x86\xB4", *InputEncoding::FromName("GB2312")).text, "镕喆");
 }
 
 TEST(CodePage, Utf8ValidationAndFileNames) {

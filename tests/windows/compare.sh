@@ -5,7 +5,8 @@
 # status. A corpus of valid GBK songs with Chinese names in nested folders (and a same-named song
 # in two folders), and a corpus of every worked example (invalid bytes, Ctrl-Z, UTF-16, Big5,
 # GB18030, broken statements); each flat, keeping the tree, read with auto into LRC and into ASS
-# (a font named in Chinese), and checked.
+# (a font named in Chinese), and checked. Then every single byte and pair read in each encoding
+# both platforms accept.
 #   tests/windows/compare.sh LINUX_CLI WINDOWS_CLI        (WINEPREFIX as the wine runner wants it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -74,6 +75,19 @@ compare() {
     "$(wc -l <"$work/$name.linux.err")" "$(tail -n 1 "$work/$name.linux.out")"
 }
 
+# Every byte above ASCII alone and before every other byte but an apostrophe, each in a lyric of
+# its own.
+legacy=$work/legacy
+mkdir -p "$legacy"
+LC_ALL=C awk -v q="'" 'BEGIN {
+  line = "karaoke.add(" q "1" q ", " q "2" q ", " q "%s" q ", " q "3" q ");\r\n"
+  for (lead = 128; lead < 256; lead++) {
+    printf line, sprintf("%c", lead)
+    for (trail = 32; trail < 256; trail++)
+      if (trail != 39) printf line, sprintf("%c%c", lead, trail)
+  }
+}' >"$legacy/every-byte.ksc"
+
 for corpus in strict mixed; do
   source=${!corpus}
   compare "$corpus-flat" -a 作者 "$source" "$work/documents"
@@ -81,5 +95,10 @@ for corpus in strict mixed; do
   compare "$corpus-lrc" -e auto -f lrc --keep-tree "$source" "$work/documents"
   compare "$corpus-ass" -e auto -f ass --ass-style 'Fontname=微软雅黑' "$source" "$work/documents"
   compare "$corpus-check" --check "$source"
+done
+for encoding in gbk gb2312 big5 gb18030 shift_jis euc-kr windows-874 windows-1250 windows-1251 \
+  windows-1252 windows-1253 windows-1254 windows-1255 windows-1256 windows-1257 windows-1258 \
+  iso-8859-1 iso-8859-2 iso-8859-5 iso-8859-7 iso-8859-15 koi8-r koi8-u us-ascii; do
+  compare "$encoding" -e "$encoding" "$legacy" "$work/documents"
 done
 exit "$failed"
