@@ -254,9 +254,24 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
     case Kind::NoLyricLines:
         return english ? "no lyric lines" : "没有歌词行";
     case Kind::BareCarriageReturn:
-        return english ? "a line ends in CR alone here; only LF and CR LF end lines, so the "
-                         "lines run together"
-                       : "这一行的行尾只有 CR；只有 LF 和 CR LF 才结束一行，所以几行连在了一起";
+    case Kind::MoreBareCarriageReturn: {
+        const bool more = warning.kind == Kind::MoreBareCarriageReturn;
+        const std::size_t lost = more ? warning.expected : warning.count;
+        std::string text =
+            more ? (english ? fmt::format("CR alone ends lines on {} more {}", warning.count,
+                                          warning.count == 1 ? "line" : "lines")
+                            : fmt::format("另有 {} 行中有只以 CR 结尾的行", warning.count))
+                 : (english
+                        ? "a line ends in CR alone here; only LF and CR LF end lines, so the "
+                          "lines run together"
+                        : "这一行的行尾只有 CR；只有 LF 和 CR LF 才结束一行，所以几行连在了一起");
+        if (lost > 0) {
+            text += english ? fmt::format(", and {} in them {} not read",
+                                          Counted(lost, "lyric line"), lost == 1 ? "is" : "are")
+                            : fmt::format("，其中 {} 行歌词未读取", lost);
+        }
+        return text;
+    }
     case Kind::DurationMismatch:
         return english ? fmt::format("{} for {}; written without word timing",
                                      Counted(warning.count, "duration"),

@@ -113,11 +113,22 @@ Script::Script(std::string_view text) : m_text(text) {
     bool assignmentNoted = false;
     std::string assignedTitle;
     std::string assignedSinger;
-    bool bareCarriageReturnNoted = false;
+    std::size_t bareCarriageReturnLines = 0;
+    std::size_t lyricLinesRunTogether = 0;
     while (reader.Next(line)) {
-        if (!bareCarriageReturnNoted && line.find('\r') != std::string_view::npos) {
-            bareCarriageReturnNoted = true;
-            m_warnings.emplace_back(ScriptWarning::Kind::BareCarriageReturn, reader.LineNumber());
+        if (line.find('\r') != std::string_view::npos) {
+            // What follows a CR alone stays in this line: the statements it holds are not read.
+            std::size_t lost = 0;
+            for (std::size_t cr = line.find('\r'); cr != std::string_view::npos;
+                 cr = line.find('\r', cr + 1)) {
+                lost += line.substr(cr + 1).starts_with(kLyricStatementStart) ? 1 : 0;
+            }
+            if (++bareCarriageReturnLines <= kWarningsPerKind) {
+                m_warnings.emplace_back(ScriptWarning::Kind::BareCarriageReturn,
+                                        reader.LineNumber(), lost);
+            } else {
+                lyricLinesRunTogether += lost;
+            }
         }
         // A statement counts only where it begins the line: indented or commented-out
         // statements are ignored. A later value replaces an earlier one, even an empty one.
@@ -161,6 +172,10 @@ Script::Script(std::string_view text) : m_text(text) {
     if (incomplete > kWarningsPerKind) {
         m_warnings.emplace_back(ScriptWarning::Kind::MoreIncompleteLyric, 0,
                                 incomplete - kWarningsPerKind);
+    }
+    if (bareCarriageReturnLines > kWarningsPerKind) {
+        m_warnings.emplace_back(ScriptWarning::Kind::MoreBareCarriageReturn, 0,
+                                bareCarriageReturnLines - kWarningsPerKind, lyricLinesRunTogether);
     }
     if (lyricStatements == 0) {
         m_warnings.emplace_back(ScriptWarning::Kind::NoLyricLines);

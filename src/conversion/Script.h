@@ -16,24 +16,26 @@ namespace tolvren {
 /// Something about a script its user should know; the file is converted all the same.
 struct ScriptWarning {
     enum class Kind {
-        LooksLikeUtf8,        ///< read as GBK, but the bytes are (nearly all) UTF-8
-        LooksLikeUtf16,       ///< read as GBK, but every other byte is NUL
-        LooksLikeBig5,        ///< read as GBK, but its tag names or its lyrics are Big5
-        LooksLikeGb18030,     ///< read as GBK, but it holds GB18030's four-byte sequences
-        InvalidBytes,         ///< `count` bytes on `line` not valid in `detail` became U+FFFD
-        MoreInvalidBytes,     ///< `count` more such bytes on `expected` more lines
-        IncompleteLyric,      ///< a lyric statement at `line` lacks one of its four fields
-        MoreIncompleteLyric,  ///< `count` more such lines
-        UnreadAssignment,     ///< `detail` (karaoke.songname or .singer) at `line` is not read
-                              ///< (KMC only: LRC and ASS read them)
-        NoLyricLines,         ///< not one lyric statement
-        BareCarriageReturn,   ///< a CR without LF at `line`: lines run together there
-        DurationMismatch,     ///< `count` durations for `expected` units at `line`
-        MoreDurationMismatch, ///< `count` more such lines
-        BadTime,              ///< `detail` at `line` is no time: the line is left out of LRC/ASS
-        NotDurations,         ///< `detail` at `line` is not a list of durations (counts as
-                              ///< a DurationMismatch line)
-        TextAfterCtrlZ,       ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
+        LooksLikeUtf8,          ///< read as GBK, but the bytes are (nearly all) UTF-8
+        LooksLikeUtf16,         ///< read as GBK, but every other byte is NUL
+        LooksLikeBig5,          ///< read as GBK, but its tag names or its lyrics are Big5
+        LooksLikeGb18030,       ///< read as GBK, but it holds GB18030's four-byte sequences
+        InvalidBytes,           ///< `count` bytes on `line` not valid in `detail` became U+FFFD
+        MoreInvalidBytes,       ///< `count` more such bytes on `expected` more lines
+        IncompleteLyric,        ///< a lyric statement at `line` lacks one of its four fields
+        MoreIncompleteLyric,    ///< `count` more such lines
+        UnreadAssignment,       ///< `detail` (karaoke.songname or .singer) at `line` is not read
+                                ///< (KMC only: LRC and ASS read them)
+        NoLyricLines,           ///< not one lyric statement
+        BareCarriageReturn,     ///< a CR without LF at `line`: lines run together there, and the
+                                ///< `count` lyric statements after such CRs are not read
+        MoreBareCarriageReturn, ///< `count` more such lines, with `expected` lyric statements
+        DurationMismatch,       ///< `count` durations for `expected` units at `line`
+        MoreDurationMismatch,   ///< `count` more such lines
+        BadTime,                ///< `detail` at `line` is no time: the line is left out of LRC/ASS
+        NotDurations,           ///< `detail` at `line` is not a list of durations (counts as
+                                ///< a DurationMismatch line)
+        TextAfterCtrlZ,         ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
         // Read by ASS alone, which lays the lines out:
         BadRows,           ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
         BadAnimateTime,    ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
