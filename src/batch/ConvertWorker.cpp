@@ -156,7 +156,7 @@ public:
             return Stopped(static_cast<int>(i) + 1, percentage);
         }
         if (m_request.checkOnly) {
-            return Finish(CheckedText(m_summary.count, m_summary.warned));
+            return Finish(CheckedText(m_summary));
         }
         return Finish(CompletedText(static_cast<int>(i), m_summary.count, percentage));
     }

@@ -472,8 +472,20 @@ std::string StoppedText(int next, int count, int percentage) {
     return fmt::format("{}/{}  {}% 停止", next, count, percentage);
 }
 
-std::string CheckedText(int count, int warned) {
-    return fmt::format("{} 个文件已检查，{} 个有警告", count, warned);
+std::string CheckedText(const RunSummary& summary) {
+    std::string text = fmt::format("{} 个文件已检查，{} 个有警告", summary.count, summary.warned);
+    const auto add = [&](long long n, std::string_view what) {
+        if (n > 0) {
+            text += fmt::format("，{} {}", n, what);
+        }
+    };
+    const auto count = [&](RunProblem::Kind kind) {
+        return std::ranges::count(summary.problems, kind, &RunProblem::kind);
+    };
+    add(summary.skipped, "个已跳过");
+    add(count(RunProblem::Kind::Overwritten), "个将被覆盖");
+    add(count(RunProblem::Kind::WouldReplace), "个将被替换");
+    return text;
 }
 
 std::string FailureSuffix(int failedFiles, int unreadableFolders) {

@@ -74,8 +74,9 @@ std::string CompletedText(int done, int count, int percentage);
 /// The final status of a run that was stopped: "4/10  30% 停止", where 4 is the number of the
 /// file that would have come next.
 std::string StoppedText(int next, int count, int percentage);
-/// The final status of a check: "10 个文件已检查，2 个有警告".
-std::string CheckedText(int count, int warned);
+/// The final status of a check: "10 个文件已检查，2 个有警告", then what else it found, if
+/// anything: "，1 个已跳过，1 个将被覆盖，3 个将被替换".
+std::string CheckedText(const RunSummary& summary);
 /// What follows a final status when files failed or folders could not be read:
 /// "（1 个文件失败，2 个文件夹无法读取）"; empty when none did.
 std::string FailureSuffix(int failedFiles, int unreadableFolders);

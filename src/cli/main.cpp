@@ -8,6 +8,7 @@
 #include "cli/StopSignals.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -243,7 +244,10 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     if (summary.stopped && tolvren::FirstStopSignal() != 0) {
         status = ExitSignal + tolvren::FirstStopSignal();
     } else if (summary.failed > 0 || summary.unreadableFolders > 0 || !shown ||
-               (check && !summary.problems.empty())) {
+               (check && std::ranges::any_of(summary.problems, [](const auto& problem) {
+                    // A rerun check of a library finds its documents: a note, not a finding.
+                    return problem.kind != tolvren::RunProblem::Kind::WouldReplace;
+                }))) {
         status = ExitFailures;
     }
     return CloseStdout(status, terminal);

@@ -277,6 +277,11 @@ TEST(Cli, CheckReportsWithoutWritingAnything) {
     const auto clean = RunCli(tree, {"--check", tree.Path("songs")});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "1 个文件已检查，0 个有警告\n");
+    // A rerun into a library that holds the documents: notes, counted, and nothing failed.
+    tree.Write("library/a.kmc", "old");
+    const auto rerun = RunCli(tree, {"--check", tree.Path("songs"), tree.Path("library")});
+    EXPECT_EQ(rerun.status, 0);
+    EXPECT_EQ(rerun.out, "1 个文件已检查，0 个有警告，1 个将被替换\n");
     tree.Write("songs/b.ksc", "\xEF\xBB\xBFkaraoke.add('0:01', '0:02', '[a][b]', '5');\r\n");
     const auto warned =
         RunCli(tree, {"--check", "-f", "lrc", tree.Path("songs"), tree.Path("out")});
