@@ -126,6 +126,16 @@ public:
             }
         }
 
+        // The author is in every document: what it spoils is said once.
+        if (const std::optional<ScriptWarning> author = m_converter.AuthorWarning();
+            author && !jobs.empty()) {
+            RunProblem problem;
+            problem.kind = RunProblem::Kind::Warning;
+            problem.targetPath = m_strTarget;
+            problem.warning = *author;
+            Reported(std::move(problem));
+        }
+
         m_nStart = TickCount();
         int percentage = 0;
         std::size_t i = 0;

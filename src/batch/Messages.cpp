@@ -3,8 +3,10 @@
 #include "conversion/CodePage.h"
 #include "conversion/FieldUtils.h"
 #include "conversion/LegacyCodePage.h"
+#include "conversion/XmlCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -188,6 +190,13 @@ std::string NotAnimateTime(std::string_view value, bool english) {
                    : fmt::format("“{}”不是 0 到 {} 毫秒之间的时间", value, kAssMaxAnimateMs);
 }
 
+// The warnings about the whole run rather than a file (the author's): they name no file.
+long long RunWarnings(const RunSummary& summary) {
+    return std::ranges::count_if(summary.problems, [](const RunProblem& problem) {
+        return problem.kind == RunProblem::Kind::Warning && problem.path.empty();
+    });
+}
+
 } // namespace
 
 std::string EscapeControls(std::string_view text) {
@@ -314,6 +323,25 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english
                    ? fmt::format("{} more shown on an extra row", Counted(warning.count, "line"))
                    : fmt::format("另有 {} 行显示在另加的一行上", warning.count);
+    case Kind::NotWellFormedXml: {
+        // The whole run's author spoils every document, a script's value its own.
+        const auto where = static_cast<KmcValue>(warning.count);
+        const bool author = where == KmcValue::Author;
+        constexpr std::array<std::string_view, 6> places = {"title",       "singer", "author",
+                                                            "time offset", "timing", "lyric"};
+        constexpr std::array<std::string_view, 6> chinesePlaces = {"标题",     "歌手", "作者",
+                                                                   "时间偏移", "时间", "歌词"};
+        const auto place = static_cast<std::size_t>(where) % places.size();
+        const bool named = warning.detail.starts_with("U+");
+        if (english) {
+            return fmt::format("{} in the {}: the {} not well-formed XML",
+                               named ? detail : fmt::format("'{}'", detail), places[place],
+                               author ? "documents are" : "document is");
+        }
+        return fmt::format("{}中有{}，{}不是格式正确的 XML", chinesePlaces[place],
+                           named ? detail : fmt::format("“{}”", detail),
+                           author ? "所有文档因此都" : "文档因此");
+    }
     case Kind::TextAfterCtrlZ:
         if (warning.count == 0) {
             return english ? "input ends at this Ctrl-Z (text mode); what follows it is not read"
@@ -363,6 +391,9 @@ std::string DescribeProblemLine(const RunProblem& problem, Language language) {
     const std::string path = Name(problem.path, language);
     switch (problem.kind) {
     case RunProblem::Kind::Warning:
+        if (problem.path.empty()) {
+            return fmt::format("warning: {}", DescribeWarning(problem.warning, language));
+        }
         if (problem.warning.line > 0) {
             return fmt::format("{}:{}: warning: {}", path, problem.warning.line,
                                DescribeWarning(problem.warning, language));
@@ -482,6 +513,7 @@ std::string CheckedText(const RunSummary& summary) {
     const auto count = [&](RunProblem::Kind kind) {
         return std::ranges::count(summary.problems, kind, &RunProblem::kind);
     };
+    add(RunWarnings(summary), "个关于作者的警告");
     add(summary.skipped, "个已跳过");
     add(count(RunProblem::Kind::Overwritten), "个将被覆盖");
     add(count(RunProblem::Kind::WouldReplace), "个将被替换");
@@ -515,6 +547,7 @@ std::string ProblemCountsText(const RunSummary& summary) {
     add(summary.failed, "个文件未能转换");
     add(summary.unreadableFolders, "个文件夹无法读取");
     add(summary.warned, "个文件有警告");
+    add(RunWarnings(summary), "个关于作者的警告");
     add(summary.skipped, "个文件已跳过");
     add(overwritten, "个文档被覆盖");
     if (counts.empty()) {

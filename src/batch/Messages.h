@@ -36,9 +36,9 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language);
 std::string DescribeReason(const RunProblem& problem, Language language);
 
 /// The whole line a terminal shows for a problem: "PATH: cannot …", "PATH:LINE: warning: …",
-/// "PATH: note: …". Paths are bytes as the file system holds them, control characters escaped.
-/// Every name in the texts here is escaped likewise, in English, and shown by NameForDisplay in
-/// Chinese.
+/// "PATH: note: …", and "warning: …" for a warning about the whole run, which names no file. Paths
+/// are bytes as the file system holds them, control characters escaped. Every name in the texts
+/// here is escaped likewise, in English, and shown by NameForDisplay in Chinese.
 std::string DescribeProblemLine(const RunProblem& problem, Language language);
 
 /// Why a request cannot start: "no SOURCE given" / "请填写 KSC 路径".

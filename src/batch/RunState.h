@@ -85,7 +85,7 @@ struct RunProblem {
         WouldReplace,     ///< a check: the document `targetPath` of `path` exists already
     };
     Kind kind = Kind::Failed;
-    std::string path;      ///< the source file (or the folder)
+    std::string path;      ///< the source file (or the folder); empty for the whole run
     std::string otherPath; ///< Overwritten: the earlier source of the same document
     std::string targetPath;
     IoResult io;

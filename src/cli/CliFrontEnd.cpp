@@ -61,7 +61,10 @@ void CliFrontEnd::ReportProblem(const RunProblem& problem) {
         return;
     }
     ClearProgressLine();
-    PrintLine(m_err, m_terminal, DescribeProblemLine(problem, Language::English), problem.path);
+    const std::string line = DescribeProblemLine(problem, Language::English);
+    PrintLine(m_err, m_terminal,
+              problem.path.empty() ? fmt::format("{}: {}", m_options.program, line) : line,
+              problem.path);
     std::fflush(m_err);
 }
 

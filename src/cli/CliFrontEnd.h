@@ -23,6 +23,7 @@ public:
         bool quiet = false;        ///< failures only
         bool warnings = true;      ///< print warnings (unless quiet)
         bool progressLine = false; ///< redraw a progress line (stderr is a terminal)
+        std::string_view program;  ///< what begins a line about the whole run
     };
 
     CliFrontEnd(Options options, const Terminal& terminal, std::FILE* out, std::FILE* err);

@@ -231,6 +231,7 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     options.quiet = quiet;
     options.warnings = !noWarnings;
     options.progressLine = !quiet && terminal.IsTerminal(stderr);
+    options.program = kProgram;
     tolvren::CliFrontEnd frontEnd(options, terminal, stdout, stderr);
 
     tolvren::RunControl control;

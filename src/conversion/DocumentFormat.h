@@ -62,6 +62,11 @@ public:
     /// say. Adds to `warnings` what the user should know about this format's reading.
     virtual void Write(const DocumentInput& input, TextSink* sink,
                        std::vector<ScriptWarning>& warnings) const = 0;
+    /// What the run should say once about `author`, which every document carries; nothing,
+    /// unless the format says otherwise.
+    virtual std::optional<ScriptWarning> AuthorWarning(std::string_view /*author*/) const {
+        return std::nullopt;
+    }
 };
 
 /// One row of the table of formats.

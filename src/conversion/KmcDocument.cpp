@@ -2,6 +2,7 @@
 
 #include "conversion/FieldUtils.h"
 #include "conversion/TimedLines.h"
+#include "conversion/XmlCheck.h"
 
 namespace tolvren {
 
@@ -11,6 +12,7 @@ class KmcDocument : public DocumentWriter {
 public:
     void Write(const DocumentInput& input, TextSink* sink,
                std::vector<ScriptWarning>& warnings) const override;
+    std::optional<ScriptWarning> AuthorWarning(std::string_view author) const override;
 
 private:
     std::string m_strXmlHeader{"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"};
@@ -19,8 +21,12 @@ private:
 };
 
 void KmcDocument::Write(const DocumentInput& input, TextSink* sink,
-                        std::vector<ScriptWarning>& /*warnings*/) const {
-    // Nothing of the KMC document depends on the timing, so a check has nothing to add.
+                        std::vector<ScriptWarning>& warnings) const {
+    // Values are written as they stand, which XML readers may not take; nothing else of the
+    // document depends on the timing, so a check has nothing more to add.
+    if (std::optional<ScriptWarning> fault = FindXmlFault(input)) {
+        warnings.push_back(std::move(*fault));
+    }
     if (sink == nullptr) {
         return;
     }
@@ -53,6 +59,15 @@ void KmcDocument::Write(const DocumentInput& input, TextSink* sink,
     });
     sink->Write(piece);
     sink->WriteText(m_strRootClose);
+}
+
+std::optional<ScriptWarning> KmcDocument::AuthorWarning(std::string_view author) const {
+    std::string fault = XmlFault(author, KmcValue::Author);
+    if (fault.empty()) {
+        return std::nullopt;
+    }
+    return ScriptWarning(ScriptWarning::Kind::NotWellFormedXml, 0,
+                         static_cast<std::size_t>(KmcValue::Author), 0, std::move(fault));
 }
 
 } // namespace

@@ -114,6 +114,10 @@ void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileNa
     m_pWriter->Write(input, sink, warnings);
 }
 
+std::optional<ScriptWarning> LyricConverter::AuthorWarning() const {
+    return m_pWriter->AuthorWarning(m_strAuthor);
+}
+
 std::string LyricConverter::ConvertText(std::string script, std::string_view fileName,
                                         std::vector<ScriptWarning>* warnings) const {
     StringSink sink;

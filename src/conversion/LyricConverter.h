@@ -66,6 +66,10 @@ public:
     /// format would say, writing nothing.
     ConvertResult Check(const ScriptFile& source) const;
 
+    /// What the run should say once about the author, which every document carries: a
+    /// NotWellFormedXml warning when it keeps KMC documents from being well-formed XML.
+    std::optional<ScriptWarning> AuthorWarning() const;
+
     /// One `karaoke.add(...)` statement (no line end) to one `l` element line ending in a line
     /// feed; a single line feed when the statement's fields cannot all be found.
     std::string TranslateLine(const std::string& line) const;

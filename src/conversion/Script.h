@@ -36,6 +36,8 @@ struct ScriptWarning {
         NotDurations,           ///< `detail` at `line` is not a list of durations (counts as
                                 ///< a DurationMismatch line)
         TextAfterCtrlZ,         ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
+        NotWellFormedXml,       ///< `detail` (a character) in the KMC value `count` names (a
+                                ///< KmcValue), on `line` for a lyric's: no XML reader takes it
         // Read by ASS alone, which lays the lines out:
         BadRows,           ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
         BadAnimateTime,    ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
@@ -103,6 +105,8 @@ public:
     const ScriptSetting& Layout(LayoutSetting setting) const {
         return m_layout[static_cast<std::size_t>(setting)];
     }
+    /// The whole text the script was read from.
+    std::string_view Text() const { return m_text; }
 
     /// Calls `visit` for every line that begins with "karaoke.add('", in file order.
     void ForEachLyric(const std::function<void(const LyricStatement&)>& visit) const;

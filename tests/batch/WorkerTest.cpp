@@ -1,5 +1,6 @@
 // The run as the worker carries it out, seen through a front end that records every call.
 
+#include "batch/Messages.h"
 #include "files/DirectorySearch.h"
 #include "files/WriterCases.h"
 #include "support/WorkerRun.h"
@@ -214,6 +215,31 @@ TEST(ConvertWorker, ALinkThatLeadsNowhereFailsAndAFifoIsNamedAndSkipped) {
                             "progress 2/2  100% @100", "finished 2/2  100% 完成（1 个文件失败）"));
     EXPECT_EQ(w.summary.problems[1].io, IoResult::Failed(IoStep::OpenSource, ENOENT));
     EXPECT_THAT(w.Documents(), ElementsAre("b.kmc"));
+}
+
+// An author that keeps KMC documents from being XML is said once, for the run, in each front
+// end's words; LRC has no such concern.
+TEST(ConvertWorker, AnAuthorThatSpoilsEveryDocumentIsSaidOnce) {
+    for (const OutputFormat format : {OutputFormat::Xml, OutputFormat::Lrc}) {
+        WorkerRun w;
+        w.Songs({"a.ksc", "b.ksc"});
+        w.request.author = "A&B";
+        w.request.format = format;
+        w.Start();
+        if (format == OutputFormat::Lrc) {
+            EXPECT_TRUE(w.summary.problems.empty());
+            continue;
+        }
+        EXPECT_EQ(w.frontEnd.calls[1], "warning ");
+        ASSERT_EQ(w.summary.problems.size(), 1U);
+        const RunProblem& author = w.summary.problems[0];
+        EXPECT_EQ(DescribeProblemLine(author, Language::English),
+                  "warning: '&' in the author: the documents are not well-formed XML");
+        EXPECT_EQ(ProblemCell(author, ProblemColumn::Target), w.tree.Path("out"));
+        EXPECT_EQ(ProblemCell(author, ProblemColumn::Reason),
+                  "作者中有“&”，所有文档因此都不是格式正确的 XML");
+        EXPECT_EQ(ProblemCountsText(w.summary), "1 个关于作者的警告。详见“详情…”。");
+    }
 }
 
 TEST(ConvertWorker, ATargetFolderThatCannotBeCreatedIsReportedOnceForAllFiles) {

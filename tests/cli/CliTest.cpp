@@ -134,6 +134,9 @@ TEST(Cli, FailuresWarningsAndNoticesGoToStderrOneLineEach) {
     const auto noWarnings = RunCli(tree, {"--no-warnings", songs + "c.ksc", tree.Path("out")});
     EXPECT_EQ(noWarnings.status, 0);
     EXPECT_EQ(noWarnings.err, "");
+    const auto author = RunCli(tree, {"-a", "A&B", songs + "a.ksc", tree.Path("out")});
+    EXPECT_EQ(author.err,
+              "tolvren-cli: warning: '&' in the author: the documents are not well-formed XML\n");
 }
 
 TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
