@@ -15,27 +15,18 @@ namespace {
 
 using Kind = InputEncoding::Kind;
 
-// The names users type for the encodings every platform reads alike.
+// The names users type for the encodings every platform reads alike. GB2312 is read as GBK, the
+// code page around it, as files so labelled are meant.
 struct KnownName {
     std::string_view name;
     Kind kind;
 };
 constexpr KnownName kKnownNames[] = {
-    {"auto", Kind::Automatic},
-    {"gbk", Kind::Gbk},
-    {"cp936", Kind::Gbk},
-    {"windows-936", Kind::Gbk},
-    {"utf-8", Kind::Utf8},
-    {"utf8", Kind::Utf8},
-    {"utf-16le", Kind::Utf16Le},
-    {"utf-16be", Kind::Utf16Be},
-    {"gb18030", Kind::Gb18030},
-    {"big5", Kind::Big5},
-    {"cp950", Kind::Big5},
-    {"windows-950", Kind::Big5},
-    // GB2312 is read as GBK, the code page around it, as files so labelled are meant.
-    {"gb2312", Kind::Gbk},
-    {"euc-cn", Kind::Gbk},
+    {"auto", Kind::Automatic},   {"gbk", Kind::Gbk},          {"cp936", Kind::Gbk},
+    {"windows-936", Kind::Gbk},  {"gb2312", Kind::Gbk},       {"euc-cn", Kind::Gbk},
+    {"utf-8", Kind::Utf8},       {"utf8", Kind::Utf8},        {"utf-16le", Kind::Utf16Le},
+    {"utf-16be", Kind::Utf16Be}, {"gb18030", Kind::Gb18030},  {"big5", Kind::Big5},
+    {"cp950", Kind::Big5},       {"windows-950", Kind::Big5},
 };
 
 // What a platform's decoder gave in `text` from `from` on that is no character: C1 controls,

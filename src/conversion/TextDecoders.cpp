@@ -307,9 +307,11 @@ DoubleByteCodePage::DoubleByteCodePage(const SharedCodePage& page) {
         Entry& single = m_singles[byte - 0x80];
         if (const std::optional<char32_t> settled =
                 SettledByte(page, static_cast<unsigned char>(byte))) {
-            std::string character;
-            AppendUtf8(*settled, character);
-            Store(*settled == 0 ? std::string_view() : character, single);
+            if (*settled != 0) {
+                std::string character;
+                AppendUtf8(*settled, character);
+                Store(character, single);
+            }
             continue;
         }
         // U+E000..U+F8FF is EE 80 80 .. EF A3 BF. GBK keeps 0xFF as U+F8F5, as its documents
