@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                            OutputFormat::Ass};
     static const std::vector<LyricConverter> converters = [] {
         std::vector<LyricConverter> all;
-        for (const char* encoding : {"gbk", "auto", "utf-8", "big5", "gb18030"}) {
+        for (const char* encoding :
+             {"gbk", "auto", "utf-8", "big5", "gb18030", "shift_jis", "euc-jp"}) {
             for (const OutputFormat format : formats) {
                 all.emplace_back("fuzz & <author>", format,
                                  *tolvren::InputEncoding::FromName(encoding));
