@@ -103,7 +103,8 @@ class Run {
 public:
     Run(const RunRequest& request, const RunControl& control, RunFrontEnd& frontEnd)
         : m_request(request), m_control(control), m_frontEnd(frontEnd),
-          m_converter(request.author, request.format, request.encoding, request.document),
+          m_converter(request.author, request.format, request.encoding, request.document,
+                      request.chinese),
           m_strSource(WithoutTrailingSeparator(MakeAbsolute(request.sourceDir))),
           m_strTarget(request.targetDir.empty()
                           ? std::string()

@@ -354,6 +354,17 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
                        : fmt::format("输入在这一行的 Ctrl-Z 处结束（文本模式），其后的 {} "
                                      "行歌词未读取",
                                      warning.count);
+    case Kind::WithoutRegionalWords:
+        return english ? fmt::format("converted by {} without regional words: they would change "
+                                     "the line's sung units",
+                                     warning.detail)
+                       : fmt::format("已按 {} 转换，未用地区用词：它们会改变这一行的字，逐字时间"
+                                     "将对不上",
+                                     warning.detail);
+    case Kind::MoreWithoutRegionalWords:
+        return english ? fmt::format("{} more converted without regional words",
+                                     Counted(warning.count, "line"))
+                       : fmt::format("另有 {} 行转换时未用地区用词", warning.count);
     }
     return {};
 }
@@ -481,6 +492,30 @@ std::string DescribeNotAFolder(std::string_view name, Language language) {
         return fmt::format("不是文件夹：{}", Name(name, language));
     }
     return fmt::format("{}: not a folder", Name(name, language));
+}
+
+std::string_view ChineseModeLabel(ChineseMode mode) {
+    switch (mode) {
+    case ChineseMode::Off:
+        return "不转换";
+    case ChineseMode::S2t:
+        return "简→繁";
+    case ChineseMode::S2tw:
+        return "简→繁（台湾）";
+    case ChineseMode::S2twp:
+        return "简→繁（台湾用词）";
+    case ChineseMode::S2hk:
+        return "简→繁（香港）";
+    case ChineseMode::T2s:
+        return "繁→简";
+    case ChineseMode::Tw2s:
+        return "繁（台湾）→简";
+    case ChineseMode::Tw2sp:
+        return "繁（台湾用词）→简";
+    case ChineseMode::Hk2s:
+        return "繁（香港）→简";
+    }
+    return {};
 }
 
 std::string ScanStatusText(int folders, int files) {

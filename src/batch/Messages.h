@@ -62,6 +62,10 @@ std::string DescribeAssOptionError(const AssOptionError& error, Language languag
 /// "无法使用编码 x".
 std::string DescribeUnknownEncoding(std::string_view name, Language language);
 
+/// A choice of the dialogs' 简繁转换 list: "不转换", "简→繁（台湾用词）", … (kChineseModes gives
+/// their order).
+std::string_view ChineseModeLabel(ChineseMode mode);
+
 /// The status while the scan runs: "正在查找：12 个文件夹，340 个文件".
 std::string ScanStatusText(int folders, int files);
 

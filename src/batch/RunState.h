@@ -24,6 +24,7 @@ struct RunRequest {
     bool keepTree = false;    ///< documents go into the source's relative subfolders
     bool checkOnly = false;   ///< read every script and report, write nothing (targetDir optional)
     InputEncoding encoding;
+    ChineseMode chinese = ChineseMode::Off; ///< converts lyrics, titles and singers
 };
 
 /// Why a request cannot start a run.

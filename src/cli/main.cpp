@@ -93,6 +93,7 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     std::string author;
     std::string format = "kmc";
     std::string encoding = "gbk";
+    std::string chinese;
     bool quiet = false;
     bool noWarnings = false;
     bool open = false;
@@ -107,6 +108,10 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     app.add_option("-e,--encoding", encoding,
                    "Encoding of scripts without a byte-order mark: gbk (default), auto, or any "
                    "name such as gb18030, big5, big5-hkscs, utf-8, utf-16le, shift_jis, euc-kr");
+    app.add_option("--chinese", chinese,
+                   "Convert lyrics, titles and singers: s2t, s2tw, s2twp, s2hk (Simplified to "
+                   "Traditional: standard, Taiwan, Taiwan with its words, Hong Kong), t2s, tw2s, "
+                   "tw2sp, hk2s (back to Simplified)");
     app.add_flag("--keep-tree", keepTree,
                  "Put each document into the same subfolder of TARGET_DIR as its source has "
                  "under SOURCE");
@@ -225,6 +230,21 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
                           terminal);
     }
     request.encoding = *inputEncoding;
+    if (app.count("--chinese") > 0) {
+        const std::optional<tolvren::ChineseMode> mode = tolvren::ChineseModeFromName(chinese);
+        if (!mode) {
+            std::string modes;
+            for (const tolvren::ChineseMode known : tolvren::kChineseModes) {
+                if (known != tolvren::ChineseMode::Off) {
+                    modes.append(modes.empty() ? "" : ", ").append(ChineseModeName(known));
+                }
+            }
+            return UsageError(fmt::format("--chinese: '{}' is none of {}",
+                                          tolvren::EscapeControls(chinese), modes),
+                              terminal);
+        }
+        request.chinese = *mode;
+    }
     if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
         const bool aboutTarget = valid.problem == tolvren::RequestError::TargetNotAFolder;
         return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),

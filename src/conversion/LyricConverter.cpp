@@ -69,9 +69,10 @@ const ConvertResult& PreparedDocument::Commit() {
 }
 
 LyricConverter::LyricConverter(std::string author, OutputFormat format, InputEncoding encoding,
-                               const DocumentOptions& options)
+                               const DocumentOptions& options, ChineseMode chinese)
     : m_strAuthor(std::move(author)), m_pFormat(&FormatEntryOf(format)),
-      m_encoding(std::move(encoding)), m_pWriter(m_pFormat->makeWriter(options)) {}
+      m_encoding(std::move(encoding)), m_pWriter(m_pFormat->makeWriter(options)),
+      m_chinese(chinese) {}
 
 std::string LyricConverter::TranslateLine(const std::string& line) const {
     std::string out;
@@ -93,7 +94,8 @@ void LyricConverter::Convert(std::string bytes, std::string_view fileName, TextS
 void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileName, TextSink* sink,
                            std::vector<ScriptWarning>& warnings) const {
     AddDecodingWarnings(decoded, warnings);
-    const Script script(decoded.text);
+    // Converted once, here, so that every format writes the same text.
+    const Script script(decoded.text, ChineseConverter::Of(m_chinese));
     const bool kmcReading = m_pFormat->reading == ScriptReading::Kmc;
     for (const ScriptWarning& warning : script.Warnings()) {
         // The formats that read the assignments do not warn about them.

@@ -48,9 +48,11 @@ private:
 /// next.
 class LyricConverter {
 public:
-    /// `author` is UTF-8 and goes into every document unchanged.
+    /// `author` is UTF-8 and goes into every document unchanged; `chinese` converts the lyrics,
+    /// titles and singers of every script before any document is written (see Script).
     explicit LyricConverter(std::string author, OutputFormat format = OutputFormat::Kmc,
-                            InputEncoding encoding = {}, const DocumentOptions& options = {});
+                            InputEncoding encoding = {}, const DocumentOptions& options = {},
+                            ChineseMode chinese = ChineseMode::Off);
     virtual ~LyricConverter() = default;
 
     /// Converts the script at `sourcePath` into a document at `targetPath`, replacing a file of
@@ -93,6 +95,7 @@ private:
     const FormatEntry* m_pFormat;
     InputEncoding m_encoding;
     std::shared_ptr<const DocumentWriter> m_pWriter; ///< one for the run, shared by its copies
+    ChineseMode m_chinese; ///< its converter made on the first script that needs it
 };
 
 } // namespace tolvren

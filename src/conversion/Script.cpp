@@ -105,8 +105,12 @@ LyricStatement ParseLyricStatement(std::string_view line) {
     return statement;
 }
 
-Script::Script(std::string_view text) : m_text(text) {
-    LineReader reader(text);
+Script::Script(std::string_view text, const ChineseConverter* chinese) : m_text(text) {
+    std::vector<ScriptWarning> conversion;
+    if (chinese != nullptr) {
+        Convert(*chinese, conversion);
+    }
+    LineReader reader(m_text);
     std::string_view line;
     std::size_t lyricStatements = 0;
     std::size_t incomplete = 0;
@@ -179,6 +183,57 @@ Script::Script(std::string_view text) : m_text(text) {
     }
     if (lyricStatements == 0) {
         m_warnings.emplace_back(ScriptWarning::Kind::NoLyricLines);
+    }
+    m_warnings.insert(m_warnings.end(), conversion.begin(), conversion.end());
+}
+
+void Script::Convert(const ChineseConverter& chinese, std::vector<ScriptWarning>& warnings) {
+    // Only the converted parts are written anew: every other byte, line ends included, stays.
+    m_strConverted.reserve(m_text.size() + m_text.size() / 8);
+    std::size_t copied = 0;
+    const auto copyUpTo = [&](std::string_view part) {
+        const auto start = static_cast<std::size_t>(part.data() - m_text.data());
+        m_strConverted.append(m_text.substr(copied, start - copied));
+        copied = start + part.size();
+    };
+    std::size_t withoutRegionalWords = 0;
+    LineReader reader(m_text);
+    std::string_view line;
+    while (reader.Next(line)) {
+        std::size_t valueFrom = 0;
+        if (line.starts_with(kLineKey)) {
+            const LyricStatement statement = ParseLyricStatement(line);
+            if (!statement.complete) {
+                continue;
+            }
+            copyUpTo(statement.text);
+            const ChineseMode used = chinese.ConvertSung(statement.text, m_strConverted);
+            if (used != chinese.Mode() && ++withoutRegionalWords <= kWarningsPerKind) {
+                warnings.emplace_back(ScriptWarning::Kind::WithoutRegionalWords,
+                                      reader.LineNumber(), 0, 0,
+                                      std::string(ChineseModeName(used)));
+            }
+            continue;
+        }
+        // The rest of a title's or singer's line, whichever way it is read.
+        if (line.starts_with(kTitleKey)) {
+            valueFrom = kTitleKey.size();
+        } else if (line.starts_with(kSingerKey)) {
+            valueFrom = kSingerKey.size();
+        } else if (const std::string_view name = AssignedName(line); !name.empty()) {
+            valueFrom = name.size();
+        } else {
+            continue;
+        }
+        const std::string_view value = line.substr(valueFrom);
+        copyUpTo(value);
+        chinese.Convert(value, m_strConverted);
+    }
+    m_strConverted.append(m_text.substr(copied));
+    m_text = m_strConverted;
+    if (withoutRegionalWords > kWarningsPerKind) {
+        warnings.emplace_back(ScriptWarning::Kind::MoreWithoutRegionalWords, 0,
+                              withoutRegionalWords - kWarningsPerKind);
     }
 }
 

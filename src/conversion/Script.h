@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/ChineseConversion.h"
+
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -45,6 +47,9 @@ struct ScriptWarning {
         MoreBadLineColour, ///< `count` more such lines
         NoFreeRow,         ///< the line at `line` is sung while every row is taken
         MoreNoFreeRow,     ///< `count` more such lines
+        WithoutRegionalWords, ///< `line` was converted by `detail` (s2tw, tw2s): the regional
+                              ///< words of the mode asked for would change its units
+        MoreWithoutRegionalWords, ///< `count` more such lines
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})
@@ -88,8 +93,11 @@ enum class LayoutSetting { Rows, TimeBeforeAnimate, TimeAfterAnimate };
 /// again, one at a time, by whoever writes the document, so a huge script needs no second copy.
 class Script {
 public:
-    /// `text` must outlive the script.
-    explicit Script(std::string_view text);
+    /// `text` must outlive the script. With `chinese`, the script is read as that converter
+    /// makes it: every lyric's text (ConvertSung), the title and the singer; nothing else.
+    explicit Script(std::string_view text, const ChineseConverter* chinese = nullptr);
+    Script(const Script&) = delete; // it may read its own copy of the text
+    Script& operator=(const Script&) = delete;
 
     /// The title and the singer as the KMC document has always taken them: the text between the
     /// statement's third and fourth apostrophe, byte for byte.
@@ -118,7 +126,12 @@ public:
     static constexpr std::string_view kLineKey = "karaoke.add('";
 
 private:
+    /// Reads `m_text` converted by `chinese` from now on, and warns of the lines it had to
+    /// convert without its regional words.
+    void Convert(const ChineseConverter& chinese, std::vector<ScriptWarning>& warnings);
+
     std::string_view m_text;
+    std::string m_strConverted; ///< the text a converted script is read from
     std::string m_strTitle;
     std::string m_strSinger;
     std::string m_strTitleAsMeant;
