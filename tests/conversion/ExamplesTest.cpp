@@ -1,8 +1,9 @@
 // Every worked example under tests/data/examples: a script NAME.ksc, the documents it must give
-// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass, …), optionally NAME.options (lines "author=…",
-// "encoding=…", …) and the warnings a document comes with, as the command line prints them without
-// the path (NAME.kmc.warnings and so on), which a check of the script gives too. Adding a case is
-// adding files; a file that is none of these fails. CTest runs each example as a test of its own
+// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass, …; NAME.s2twp.kmc converted by --chinese s2twp, and so
+// on), optionally NAME.options (lines "author=…", "encoding=…", …) and the warnings a document
+// comes with, as the command line prints them without the path (NAME.kmc.warnings and so on),
+// which a check of the script gives too. Adding a case is adding files; a file that is none of
+// these fails. CTest runs each example as a test of its own
 // named after it (`ctest -R NAME`); the test program run by hand checks them all.
 
 #include "batch/Messages.h"
@@ -134,25 +135,29 @@ void CheckExample(const std::string& name, const std::vector<std::string>& names
         if (ExampleOf(file, names) != name) {
             continue;
         }
-        // What the file adds to the example: "ksc", "options", "kmc", "kmc.warnings", …
-        const std::string part = file.substr(name.size() + 1);
+        // What the file adds to the example: "ksc", "options", "kmc", "s2t.kmc.warnings", …
+        std::string part = file.substr(name.size() + 1);
         if (part == "ksc" || part == "options") {
             continue;
+        }
+        const std::optional<ChineseMode> chinese =
+            ChineseModeFromName(std::string_view(part).substr(0, part.find('.')));
+        if (chinese) {
+            part.erase(0, part.find('.') + 1);
         }
         const bool warnings = part.ends_with(kWarnings);
         const std::string extension =
             part.substr(0, part.size() - (warnings ? kWarnings.size() : 0));
         const std::optional<OutputFormat> format = FormatFromName(extension);
         if (!format) {
-            ADD_FAILURE() << file
-                          << ": not NAME.ksc, NAME.options, NAME.FORMAT, NAME.FORMAT.warnings";
+            ADD_FAILURE() << file << ": not NAME.ksc, NAME.options, NAME[.MODE].FORMAT[.warnings]";
         } else if (warnings) {
-            EXPECT_TRUE(fs::exists(kExamples / (name + "." + extension)))
+            EXPECT_TRUE(fs::exists(kExamples / file.substr(0, file.size() - kWarnings.size())))
                 << file << ": warnings of a document that is not there";
         } else {
-            CheckDocument(
-                LyricConverter(options.author, *format, *options.encoding, options.document),
-                script, expected, tree);
+            CheckDocument(LyricConverter(options.author, *format, *options.encoding,
+                                         options.document, chinese.value_or(ChineseMode::Off)),
+                          script, expected, tree);
             ++documents;
         }
     }
