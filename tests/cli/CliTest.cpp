@@ -152,6 +152,8 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         {{tree.Path("fifo"), out}, "neither a folder nor a regular file"},
         {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass"},
         {{"-e", "klingon", tree.Path("songs"), out}, "unknown encoding 'klingon'"},
+        {{"--chinese", "s2x", tree.Path("songs"), out},
+         "--chinese: 's2x' is none of s2t, s2tw, s2twp, s2hk, t2s, tw2s, tw2sp, hk2s"},
         {{"--no-such-option", tree.Path("songs"), out}, "--no-such-option"},
         {{"--bogus"}, "not expected: --bogus"},
         {{tree.Path("songs"), out, "third"}, "not expected: third"},
@@ -293,6 +295,24 @@ TEST(Cli, CheckReportsWithoutWritingAnything) {
                               ":1: warning: 1 duration for 2 units; written without word timing\n");
     EXPECT_EQ(warned.LastLine(), "2 个文件已检查，1 个有警告");
     EXPECT_FALSE(TestTree::Exists(tree.Path("out")));
+}
+
+TEST(Cli, ChineseConversionSaysWhichLinesKeepTheirTimingOnlyWithoutRegionalWords) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", "\xEF\xBB\xBFkaraoke.add('0:01', '0:02', '内存', '5,5');\r\n"
+                              "karaoke.add('0:03', '0:04', '软件', '5,5');\r\n");
+    const std::string warning =
+        tree.Path("songs/a.ksc") +
+        ":1: warning: converted by s2tw without regional words: they would change the line's "
+        "sung units\n";
+    const auto checked = RunCli(tree, {"--check", "--chinese", "S2TWP", tree.Path("songs")});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_EQ(checked.err, warning);
+    const auto r = RunCli(tree, {"--chinese=s2twp", tree.Path("songs"), tree.Path("out")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, warning);
+    EXPECT_THAT(TestTree::Read(tree.Path("out/a.kmc")),
+                AllOf(HasSubstr(">內存</l>"), HasSubstr(">軟體</l>")));
 }
 
 TEST(Cli, TextsTravelInTheTerminalsEncoding) {

@@ -1,6 +1,6 @@
 # bash completion for tolvren-cli                          -*- shell-script -*-
 # The options are read from the program's own --help, so they follow it; only the values
-# of --format and --encoding are listed here.
+# of --format, --encoding and --chinese are listed here.
 
 _tolvren_cli()
 {
@@ -20,6 +20,10 @@ _tolvren_cli()
             COMPREPLY=($(compgen -W 'kmc xml lrc ass' -- "$cur"))
             return
             ;;
+        --chinese)
+            COMPREPLY=($(compgen -W 's2t s2tw s2twp s2hk t2s tw2s tw2sp hk2s' -- "$cur"))
+            return
+            ;;
         -e | --encoding)
             COMPREPLY=($(compgen -W 'auto gbk gb18030 big5 big5-hkscs utf-8 utf-16le
                 utf-16be shift_jis euc-kr' -- "$cur"))
@@ -37,7 +41,7 @@ _tolvren_cli()
 
     # SOURCE is a folder or one script; TARGET_DIR is a folder.
     local args
-    _count_args "" "@(-a|--author|-f|--format|-e|--encoding|--ass-@(rows|lead|linger|size|style))"
+    _count_args "" "@(-a|--author|-f|--format|-e|--encoding|--chinese|--ass-@(rows|lead|linger|size|style))"
     if ((args == 1)); then
         _filedir 'ksc*'
     else
