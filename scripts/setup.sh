@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libicu-dev libcli11-dev libfmt-dev opencc libopencc-dev
+  libicu-dev libcli11-dev libfmt-dev opencc libopencc-data
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format clang-tidy libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
