@@ -4,9 +4,10 @@
 # line for line (the paths in them written as each platform writes paths), and the same exit
 # status. A corpus of valid GBK songs with Chinese names in nested folders (and a same-named song
 # in two folders), and a corpus of every worked example (invalid bytes, Ctrl-Z, UTF-16, Big5,
-# GB18030, broken statements); each flat, keeping the tree, read with auto into LRC and into ASS
-# (a font named in Chinese), and checked. Then every single byte and pair read in each encoding
-# both platforms accept.
+# GB18030, broken statements, Simplified and Traditional songs); each flat, keeping the tree, read
+# with auto into LRC and into ASS (a font named in Chinese), converted into Traditional Chinese
+# with Taiwan's words, and checked. Then every single byte and pair read in each encoding both
+# platforms accept.
 #   tests/windows/compare.sh LINUX_CLI WINDOWS_CLI        (WINEPREFIX as the wine runner wants it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -94,6 +95,7 @@ for corpus in strict mixed; do
   compare "$corpus-tree" --keep-tree "$source" "$work/documents"
   compare "$corpus-lrc" -e auto -f lrc --keep-tree "$source" "$work/documents"
   compare "$corpus-ass" -e auto -f ass --ass-style 'Fontname=微软雅黑' "$source" "$work/documents"
+  compare "$corpus-s2twp" -e auto --chinese s2twp "$source" "$work/documents"
   compare "$corpus-check" --check "$source"
 done
 for encoding in gbk gb2312 big5 gb18030 shift_jis euc-kr windows-874 windows-1250 windows-1251 \
