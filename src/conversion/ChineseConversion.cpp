@@ -22,41 +22,43 @@ class Characters {
 public:
     void Read(std::string_view text) {
         m_text = text;
-        m_codes.resize(text.size());
-        m_starts.resize(text.size() + 1);
+        if (m_codes.size() < text.size()) {
+            m_codes.resize(text.size());
+            m_starts.resize(text.size() + 1);
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
         std::size_t count = 0;
         for (std::size_t at = 0; at < text.size(); ++count) {
-            const auto lead = static_cast<unsigned char>(text[at]);
-            const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
             m_starts[count] = static_cast<std::uint32_t>(at);
-            m_codes[count] = CodeOf(text.substr(at, length), length);
+            const unsigned lead = bytes[at];
+            const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            m_codes[count] = CodeOf(bytes + at, std::min(length, text.size() - at), length);
             at += length;
         }
-        m_codes.resize(count);
+        m_nCount = count;
         m_starts[count] = static_cast<std::uint32_t>(text.size());
     }
-    std::size_t Count() const { return m_codes.size(); }
+    std::size_t Count() const { return m_nCount; }
     char32_t Code(std::size_t i) const { return m_codes[i]; }
     /// The bytes of characters `first` up to `end`.
     std::string_view Text(std::size_t first, std::size_t end) const {
-        return m_text.substr(m_starts[first], m_starts[end] - m_starts[first]);
+        return {m_text.data() + m_starts[first], std::size_t{m_starts[end] - m_starts[first]}};
     }
 
 private:
     // One past Unicode's last for a byte that starts no character, or one cut short: no key
     // holds it.
-    static char32_t CodeOf(std::string_view bytes, std::size_t length) {
+    static char32_t CodeOf(const unsigned char* bytes, std::size_t available, std::size_t length) {
         constexpr char32_t kNone = 0x110000;
-        const auto lead = static_cast<unsigned char>(bytes[0]);
         if (length == 1) {
-            return lead < 0x80 ? lead : kNone;
+            return bytes[0] < 0x80 ? bytes[0] : kNone;
         }
-        if (lead >= 0xF8 || bytes.size() < length) {
+        if (bytes[0] >= 0xF8 || available < length) {
             return kNone;
         }
-        char32_t code = lead & (0x7Fu >> length);
+        char32_t code = bytes[0] & (0x7Fu >> length);
         for (std::size_t i = 1; i < length; ++i) {
-            code = code << 6 | (static_cast<unsigned char>(bytes[i]) & 0x3Fu);
+            code = code << 6 | (bytes[i] & 0x3Fu);
         }
         return code;
     }
@@ -64,7 +66,36 @@ private:
     std::string_view m_text;
     std::vector<char32_t> m_codes;
     std::vector<std::uint32_t> m_starts; ///< and the text's end after the last
+    std::size_t m_nCount = 0;
 };
+
+// Appends to a string without asking for room at every character: it grows in steps and gets its
+// size when the output is done.
+class Output {
+public:
+    explicit Output(std::string& text) : m_text(text), m_nSize(text.size()) {}
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output() { m_text.resize(m_nSize); }
+
+    void Append(std::string_view bytes) {
+        if (m_nSize + bytes.size() > m_text.size()) {
+            m_text.resize(std::max(m_text.size() * 2, m_nSize + bytes.size() + 64));
+        }
+        std::copy(bytes.begin(), bytes.end(),
+                  m_text.begin() + static_cast<std::ptrdiff_t>(m_nSize));
+        m_nSize += bytes.size();
+    }
+
+private:
+    std::string& m_text;
+    std::size_t m_nSize;
+};
+
+bool HasAscii(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 // The ASCII of a text, in order.
 std::string AsciiOf(std::string_view text) {
@@ -133,6 +164,7 @@ public:
     struct Value {
         std::string_view text;      ///< the key's first value, what OpenCC writes for it
         std::size_t characters = 0; ///< in it
+        bool bReshapes = false; ///< it has not as many characters as its key, or ASCII in either
     };
     struct Match {
         std::size_t characters = 0; ///< of the key; 0 when no key begins there
@@ -146,6 +178,7 @@ public:
             std::size_t characters;
             Stored key;
             Stored value;
+            bool bReshapes;
         };
         std::vector<Entry> entries;
         std::vector<std::uint64_t> firsts;
@@ -174,7 +207,9 @@ public:
             }
             const bool single = characters.Count() == 1;
             const std::uint64_t pair = single ? characters.Code(0) : PairOf(characters, 0);
-            entries.push_back({pair, characters.Count(), StoredOf(key), StoredOf(value)});
+            const bool reshapes =
+                valueCharacters != characters.Count() || HasAscii(key) || HasAscii(value);
+            entries.push_back({pair, characters.Count(), StoredOf(key), StoredOf(value), reshapes});
             entries.back().value.characters = static_cast<std::uint16_t>(valueCharacters);
             firsts.push_back(characters.Code(0));
             if (!single) {
@@ -186,20 +221,26 @@ public:
         m_longer.Reserve(pairs.size());
         for (const Entry& entry : entries) {
             if (entry.characters == 1) {
+                NoteFirst(static_cast<char32_t>(entry.pair));
                 First& first = m_firsts[entry.pair];
                 first.bSingle = true;
                 first.single = entry.value;
+                first.bSingleReshapes = entry.bReshapes;
                 continue;
             }
+            NoteFirst(static_cast<char32_t>(entry.pair >> 32));
             m_firsts[entry.pair >> 32].bLonger = true;
             m_pairs[entry.pair] |= std::uint64_t{1} << (entry.characters - 2); // k + 2 of them
             m_pairFilter[FilterBit(entry.pair)] = true;
-            m_longer[KeyNumber(Text(entry.key))] = {entry.key, entry.value};
+            m_longer[KeyNumber(Text(entry.key))] = {entry.key, entry.value, entry.bReshapes};
         }
     }
 
     /// The longest key that the characters from `at` on begin with, up to `end`.
     Match Longest(const Characters& text, std::size_t at, std::size_t end) const {
+        if (!MayBegin(text.Code(at))) {
+            return {};
+        }
         const First* first = m_firsts.Find(text.Code(at));
         if (first == nullptr) {
             return {};
@@ -218,16 +259,19 @@ public:
                     const std::string_view key = text.Text(at, at + characters);
                     const Longer* longer = m_longer.Find(KeyNumber(key));
                     if (longer != nullptr && Text(longer->key) == key) {
-                        return {characters, ValueOf(longer->value)};
+                        return {characters, ValueOf(longer->value, longer->bReshapes)};
                     }
                 }
             }
         }
         if (first->bSingle) {
-            return {1, ValueOf(first->single)};
+            return {1, ValueOf(first->single, first->bSingleReshapes)};
         }
         return {};
     }
+
+    /// Whether a key may begin with `code`; false only where none does.
+    bool MayBegin(char32_t code) const { return code >= m_bmpFirsts.size() || m_bmpFirsts[code]; }
 
 private:
     static constexpr std::size_t kMaxCharacters = 65; // the bits of a mask, from 2 characters
@@ -242,11 +286,13 @@ private:
     struct First {
         Stored single;        ///< its value, when the character is a key itself
         bool bSingle = false; ///< it is
+        bool bSingleReshapes = false;
         bool bLonger = false; ///< longer keys begin with it
     };
     struct Longer {
         Stored key;
         Stored value;
+        bool bReshapes = false;
     };
 
     static std::uint64_t PairOf(const Characters& text, std::size_t at) {
@@ -273,10 +319,19 @@ private:
                 static_cast<std::uint16_t>(piece.size()), 0};
     }
     std::string_view Text(Stored piece) const { return m_text.substr(piece.offset, piece.length); }
-    Value ValueOf(Stored piece) const { return {Text(piece), piece.characters}; }
+    void NoteFirst(char32_t code) {
+        if (code < m_bmpFirsts.size()) {
+            m_bmpFirsts[code] = true;
+        }
+    }
+    Value ValueOf(Stored piece, bool reshapes) const {
+        return {Text(piece), piece.characters, reshapes};
+    }
 
     std::string_view m_text;
-    NumberTable<First> m_firsts;        ///< by the character's code point
+    std::bitset<0x10000>
+        m_bmpFirsts;             ///< the keys' first characters in the Basic Multilingual Plane
+    NumberTable<First> m_firsts; ///< by the character's code point
     NumberTable<std::uint64_t> m_pairs; ///< bit k: a key of k + 2 characters begins so
     std::bitset<std::size_t{1} << kFilterBits> m_pairFilter; ///< which pairs m_pairs may hold
     NumberTable<Longer> m_longer;                            ///< by KeyNumber
@@ -399,6 +454,10 @@ const ChineseConverter* ChineseConverter::Of(ChineseMode mode) {
 // each segment on its own, from its start, by the longest key of the first of its dictionaries
 // that has one, a character without any coming through as it is.
 void ChineseConverter::Convert(std::string_view text, std::string& out) const {
+    Apply(text, out);
+}
+
+bool ChineseConverter::Apply(std::string_view text, std::string& out) const {
     struct Segment {
         std::size_t end = 0; ///< in the characters of its step's text
         bool bKey = false;   ///< a key of the segmenting dictionary, of `value`
@@ -408,6 +467,8 @@ void ChineseConverter::Convert(std::string_view text, std::string& out) const {
     thread_local std::vector<Segment> segments;
     thread_local std::vector<Segment> nextSegments;
     thread_local std::string buffers[2];
+    bool reshaped = false;
+    int filled = -1; // the buffer that holds the text of the next step; none for `text`
     characters.Read(text);
     segments.clear();
     const std::size_t count = characters.Count();
@@ -431,52 +492,91 @@ void ChineseConverter::Convert(std::string_view text, std::string& out) const {
 
     for (std::size_t s = 0; s < m_steps.size(); ++s) {
         const bool last = s + 1 == m_steps.size();
-        std::string& to = last ? out : buffers[s % 2];
+        // Into the buffer that does not hold the step's own text.
+        std::string& stepText = last ? out : buffers[filled == 0 ? 1 : 0];
         if (!last) {
-            to.clear();
+            stepText.clear();
         }
         // Where the first step begins with the segmenting dictionary, the segmentation has
         // answered for it already: a key's segment is the key, and no key of it begins anywhere
         // in a run, whose every character the segmentation has tried.
         const bool segmented = s == 0 && m_steps[0].front() == m_pSegmentation;
         const auto dictionaries = m_steps[s].begin() + (segmented ? 1 : 0);
+        // A step none of whose keys begins with any character of the text leaves it as it is
+        // (Taiwan's and Hong Kong's few words and variants, for most lines).
+        bool untouched = !segmented;
+        for (std::size_t at = 0; at < characters.Count() && untouched; ++at) {
+            untouched = std::none_of(dictionaries, m_steps[s].end(), [&](const Dictionary* d) {
+                return d->MayBegin(characters.Code(at));
+            });
+        }
+        if (untouched) {
+            if (last) {
+                out.append(characters.Text(0, characters.Count()));
+            }
+            continue;
+        }
         nextSegments.clear();
-        std::size_t begin = 0;
-        std::size_t written = 0; // characters in `to`
-        for (const Segment& segment : segments) {
-            if (segmented && segment.bKey) {
-                to.append(segment.value.text);
-                written += segment.value.characters;
-            }
-            for (std::size_t at = begin; at < segment.end && !(segmented && segment.bKey);) {
-                Dictionary::Match match;
-                for (auto dictionary = dictionaries;
-                     dictionary != m_steps[s].end() && match.characters == 0; ++dictionary) {
-                    match = (*dictionary)->Longest(characters, at, segment.end);
+        // Characters that come through as they are wait until a key is replaced; a step that
+        // replaces none leaves the text alone.
+        bool changed = false;
+        {
+            Output to(stepText);
+            std::size_t copied = 0;
+            const auto replace = [&](std::size_t at, const Dictionary::Value& value,
+                                     std::size_t after) {
+                to.Append(characters.Text(copied, at));
+                to.Append(value.text);
+                copied = after;
+                changed = true;
+                reshaped = reshaped || value.bReshapes;
+            };
+            std::size_t begin = 0;
+            std::size_t written = 0; // characters of the step's text
+            for (const Segment& segment : segments) {
+                if (segmented && segment.bKey) {
+                    replace(begin, segment.value, segment.end);
+                    written += segment.value.characters;
                 }
-                if (match.characters == 0) {
-                    match = {1, {characters.Text(at, at + 1), 1}};
+                for (std::size_t at = begin; at < segment.end && !(segmented && segment.bKey);) {
+                    Dictionary::Match match;
+                    for (auto dictionary = dictionaries;
+                         dictionary != m_steps[s].end() && match.characters == 0; ++dictionary) {
+                        match = (*dictionary)->Longest(characters, at, segment.end);
+                    }
+                    if (match.characters == 0) {
+                        ++at;
+                        ++written;
+                        continue;
+                    }
+                    replace(at, match.value, at + match.characters);
+                    written += match.value.characters;
+                    at += match.characters;
                 }
-                to.append(match.value.text);
-                written += match.value.characters;
-                at += match.characters;
+                nextSegments.push_back({written, false, {}});
+                begin = segment.end;
             }
-            nextSegments.push_back({written, false, {}});
-            begin = segment.end;
+            if (changed || last) {
+                to.Append(characters.Text(copied, characters.Count()));
+            }
+        }
+        if (!changed) {
+            continue; // the same characters in the same segments
         }
         std::swap(segments, nextSegments);
         if (!last) {
-            characters.Read(to);
+            filled = &stepText == &buffers[0] ? 0 : 1;
+            characters.Read(stepText);
         }
     }
+    return reshaped;
 }
 
 ChineseMode ChineseConverter::ConvertSung(std::string_view text, std::string& out) const {
     const std::size_t start = out.size();
-    Convert(text, out);
-    // Only the regional words change a text's characters; every other dictionary maps a key to
-    // as many characters, none of them ASCII.
-    if (m_withoutRegionalWords == ChineseMode::Off) {
+    // Only the regional words map a key to another number of characters, or to or from ASCII;
+    // a line that none of those touched keeps its shape.
+    if (!Apply(text, out) || m_withoutRegionalWords == ChineseMode::Off) {
         return m_mode;
     }
     const std::string_view converted = std::string_view(out).substr(start);

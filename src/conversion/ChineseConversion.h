@@ -66,6 +66,9 @@ private:
     ChineseConverter(ChineseMode mode, std::string_view segmentation,
                      std::initializer_list<std::initializer_list<std::string_view>> steps,
                      ChineseMode withoutRegionalWords = ChineseMode::Off);
+    /// Convert, saying whether a key was replaced by a value of another number of characters,
+    /// or with ASCII in either.
+    bool Apply(std::string_view text, std::string& out) const;
     /// OpenCC's dictionary of that name ("STPhrases"), read once from the program's own copy.
     static const Dictionary& DictionaryNamed(std::string_view name);
 
