@@ -1,7 +1,8 @@
 // Whole scripts through the converter, in memory, in every output format and with every way of
-// choosing the encoding: any bytes must give a complete, well-formed document, never a crash or a
-// hang, and a check must say exactly what the conversion says. The first byte picks the format
-// and the encoding. Writing documents to disk is the atomic writer's, tested on real file
+// choosing the encoding, converted into the other script of Chinese or not: any bytes must give a
+// complete, well-formed document, never a crash or a hang, and a check must say exactly what the
+// conversion says; a sung text keeps its units in every mode. The first byte picks the format,
+// the encoding and the mode. Writing documents to disk is the atomic writer's, tested on real file
 // systems by the unit and fault tests.
 #include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
@@ -57,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const char* encoding :
              {"gbk", "auto", "utf-8", "big5", "gb18030", "shift_jis", "euc-jp"}) {
             for (const OutputFormat format : formats) {
-                all.emplace_back("fuzz & <author>", format,
-                                 *tolvren::InputEncoding::FromName(encoding));
+                all.emplace_back(
+                    "fuzz & <author>", format, *tolvren::InputEncoding::FromName(encoding),
+                    tolvren::kChineseModes[all.size() % tolvren::kChineseModes.size()]);
             }
         }
         return all;
@@ -103,5 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(unitBytes <= script.size());
     (void)tolvren::ParseTime(script);
+
+    const tolvren::ChineseMode mode = tolvren::kChineseModes[1 + data[0] % 8];
+    std::string converted;
+    tolvren::ChineseConverter::Of(mode)->ConvertSung(script, converted);
+    std::vector<std::string_view> convertedUnits;
+    tolvren::SplitUnits(converted, convertedUnits);
+    Check(!tolvren::IsValidUtf8(script) ||
+          (tolvren::IsValidUtf8(converted) && convertedUnits.size() == units.size()));
     return 0;
 }

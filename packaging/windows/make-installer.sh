@@ -62,6 +62,7 @@ notice() { # FILE PACKAGE WHAT
 }
 notice CLI11.txt libcli11-dev "CLI11, which reads tolvren-cli's command line, is compiled into tolvren-cli.exe."
 notice fmt.txt libfmt-dev "{fmt}, the text formatting library, is compiled into the programs."
+notice OpenCC.txt libopencc-data "OpenCC's dictionaries, which --chinese converts with, are compiled into the programs."
 notice MinGW-w64.txt mingw-w64-common \
     "The MinGW-w64 runtime and its winpthreads library are linked into every program."
 notice GCC-runtime.txt gcc-mingw-w64-base \
