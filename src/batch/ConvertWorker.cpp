@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 namespace tolvren {
@@ -113,7 +114,16 @@ public:
     }
 
     RunSummary Carry() {
+        // The Chinese converter's dictionaries are read while the scan runs.
+        std::jthread chinese;
+        if (m_request.chinese != ChineseMode::Off) {
+            chinese =
+                std::jthread([mode = m_request.chinese] { (void)ChineseConverter::Of(mode); });
+        }
         const std::vector<Job> jobs = ListJobs(ExtensionOf(m_request.format));
+        if (chinese.joinable()) {
+            chinese.join();
+        }
         m_summary.count = static_cast<int>(jobs.size());
         if (m_bScanStopped) {
             // The number shown is that of the file that would have come next: the first.

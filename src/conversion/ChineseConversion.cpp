@@ -27,16 +27,29 @@ public:
             m_starts.resize(text.size() + 1);
         }
         const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        std::uint32_t* starts = m_starts.data();
+        char32_t* codes = m_codes.data();
         std::size_t count = 0;
         for (std::size_t at = 0; at < text.size(); ++count) {
-            m_starts[count] = static_cast<std::uint32_t>(at);
+            starts[count] = static_cast<std::uint32_t>(at);
             const unsigned lead = bytes[at];
-            const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            m_codes[count] = CodeOf(bytes + at, std::min(length, text.size() - at), length);
+            // Most characters of a lyric are Chinese, three bytes in UTF-8.
+            if (lead >= 0xE0 && lead < 0xF0 && text.size() - at >= 3) {
+                codes[count] =
+                    (lead & 0x0Fu) << 12 | (bytes[at + 1] & 0x3Fu) << 6 | (bytes[at + 2] & 0x3Fu);
+                at += 3;
+                continue;
+            }
+            const std::size_t length = std::min<std::size_t>(lead < 0xC0   ? 1
+                                                             : lead < 0xE0 ? 2
+                                                             : lead < 0xF0 ? 3
+                                                                           : 4,
+                                                             text.size() - at);
+            codes[count] = CodeOf(bytes + at, length);
             at += length;
         }
         m_nCount = count;
-        m_starts[count] = static_cast<std::uint32_t>(text.size());
+        starts[count] = static_cast<std::uint32_t>(text.size());
     }
     std::size_t Count() const { return m_nCount; }
     char32_t Code(std::size_t i) const { return m_codes[i]; }
@@ -48,15 +61,17 @@ public:
 private:
     // One past Unicode's last for a byte that starts no character, or one cut short: no key
     // holds it.
-    static char32_t CodeOf(const unsigned char* bytes, std::size_t available, std::size_t length) {
+    static char32_t CodeOf(const unsigned char* bytes, std::size_t length) {
         constexpr char32_t kNone = 0x110000;
-        if (length == 1) {
-            return bytes[0] < 0x80 ? bytes[0] : kNone;
+        const unsigned lead = bytes[0];
+        if (lead < 0x80) {
+            return lead;
         }
-        if (bytes[0] >= 0xF8 || available < length) {
+        const std::size_t expected = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (lead >= 0xF8 || expected == 1 || length < expected) {
             return kNone;
         }
-        char32_t code = bytes[0] & (0x7Fu >> length);
+        char32_t code = lead & (0x7Fu >> length);
         for (std::size_t i = 1; i < length; ++i) {
             code = code << 6 | (bytes[i] & 0x3Fu);
         }
@@ -69,27 +84,33 @@ private:
     std::size_t m_nCount = 0;
 };
 
-// Appends to a string without asking for room at every character: it grows in steps and gets its
-// size when the output is done.
+// Appends to a string, a character or a key's value at a time, without asking the string for room
+// each time: the pieces are gathered in a buffer of the thread's own and appended in one go.
 class Output {
 public:
-    explicit Output(std::string& text) : m_text(text), m_nSize(text.size()) {}
+    explicit Output(std::string& text) : m_text(text), m_buffer(Buffer()) {}
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
-    ~Output() { m_text.resize(m_nSize); }
+    ~Output() { m_text.append(m_buffer.data(), m_nSize); }
 
     void Append(std::string_view bytes) {
-        if (m_nSize + bytes.size() > m_text.size()) {
-            m_text.resize(std::max(m_text.size() * 2, m_nSize + bytes.size() + 64));
+        if (m_nSize + bytes.size() > m_buffer.size()) {
+            m_buffer.resize(std::max(m_buffer.size() * 2, m_nSize + bytes.size() + 256));
         }
         std::copy(bytes.begin(), bytes.end(),
-                  m_text.begin() + static_cast<std::ptrdiff_t>(m_nSize));
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(m_nSize));
         m_nSize += bytes.size();
     }
 
 private:
+    static std::string& Buffer() {
+        thread_local std::string buffer;
+        return buffer;
+    }
+
     std::string& m_text;
-    std::size_t m_nSize;
+    std::string& m_buffer;
+    std::size_t m_nSize = 0;
 };
 
 bool HasAscii(std::string_view text) {
@@ -181,7 +202,7 @@ public:
             bool bReshapes;
         };
         std::vector<Entry> entries;
-        std::vector<std::uint64_t> firsts;
+        std::vector<std::uint64_t> singles;
         std::vector<std::uint64_t> pairs;
         Characters characters;
         for (std::size_t at = 0; at < text.size();) {
@@ -211,25 +232,20 @@ public:
                 valueCharacters != characters.Count() || HasAscii(key) || HasAscii(value);
             entries.push_back({pair, characters.Count(), StoredOf(key), StoredOf(value), reshapes});
             entries.back().value.characters = static_cast<std::uint16_t>(valueCharacters);
-            firsts.push_back(characters.Code(0));
-            if (!single) {
-                pairs.push_back(pair);
-            }
+            (single ? singles : pairs).push_back(pair);
         }
-        m_firsts.Reserve(Distinct(firsts));
-        m_pairs.Reserve(Distinct(pairs));
+        m_bSingles = !singles.empty();
+        m_bLonger = !pairs.empty();
+        m_singles.Reserve(singles.size());
         m_longer.Reserve(pairs.size());
+        m_pairs.Reserve(Distinct(pairs));
         for (const Entry& entry : entries) {
             if (entry.characters == 1) {
                 NoteFirst(static_cast<char32_t>(entry.pair));
-                First& first = m_firsts[entry.pair];
-                first.bSingle = true;
-                first.single = entry.value;
-                first.bSingleReshapes = entry.bReshapes;
+                m_singles[entry.pair] = {entry.value, entry.bReshapes};
                 continue;
             }
             NoteFirst(static_cast<char32_t>(entry.pair >> 32));
-            m_firsts[entry.pair >> 32].bLonger = true;
             m_pairs[entry.pair] |= std::uint64_t{1} << (entry.characters - 2); // k + 2 of them
             m_pairFilter[FilterBit(entry.pair)] = true;
             m_longer[KeyNumber(Text(entry.key))] = {entry.key, entry.value, entry.bReshapes};
@@ -241,11 +257,7 @@ public:
         if (!MayBegin(text.Code(at))) {
             return {};
         }
-        const First* first = m_firsts.Find(text.Code(at));
-        if (first == nullptr) {
-            return {};
-        }
-        if (first->bLonger && at + 1 < end) {
+        if (m_bLonger && at + 1 < end) {
             const std::uint64_t pair = PairOf(text, at);
             const std::uint64_t* lengths =
                 m_pairFilter[FilterBit(pair)] ? m_pairs.Find(pair) : nullptr;
@@ -264,8 +276,9 @@ public:
                 }
             }
         }
-        if (first->bSingle) {
-            return {1, ValueOf(first->single, first->bSingleReshapes)};
+        if (const Single* single = m_bSingles ? m_singles.Find(text.Code(at)) : nullptr;
+            single != nullptr) {
+            return {1, ValueOf(single->value, single->bReshapes)};
         }
         return {};
     }
@@ -283,11 +296,9 @@ private:
         std::uint16_t length = 0;
         std::uint16_t characters = 0;
     };
-    struct First {
-        Stored single;        ///< its value, when the character is a key itself
-        bool bSingle = false; ///< it is
-        bool bSingleReshapes = false;
-        bool bLonger = false; ///< longer keys begin with it
+    struct Single {
+        Stored value;
+        bool bReshapes = false;
     };
     struct Longer {
         Stored key;
@@ -330,8 +341,10 @@ private:
 
     std::string_view m_text;
     std::bitset<0x10000>
-        m_bmpFirsts;             ///< the keys' first characters in the Basic Multilingual Plane
-    NumberTable<First> m_firsts; ///< by the character's code point
+        m_bmpFirsts;               ///< the keys' first characters in the Basic Multilingual Plane
+    bool m_bSingles = false;       ///< keys of one character there are
+    bool m_bLonger = false;        ///< longer ones
+    NumberTable<Single> m_singles; ///< keys of one character, by its code point
     NumberTable<std::uint64_t> m_pairs; ///< bit k: a key of k + 2 characters begins so
     std::bitset<std::size_t{1} << kFilterBits> m_pairFilter; ///< which pairs m_pairs may hold
     NumberTable<Longer> m_longer;                            ///< by KeyNumber
