@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (const OutputFormat format : formats) {
                 all.emplace_back(
                     "fuzz & <author>", format, *tolvren::InputEncoding::FromName(encoding),
+                    tolvren::DocumentOptions{},
                     tolvren::kChineseModes[all.size() % tolvren::kChineseModes.size()]);
             }
         }

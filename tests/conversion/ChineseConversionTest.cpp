@@ -9,7 +9,7 @@
 #include "conversion/ChineseDictionaries.h"
 #include "conversion/CodePage.h"
 #include "conversion/Script.h"
-#include "conversion/TimedDocuments.h"
+#include "conversion/TimedLines.h"
 #include "support/TestTree.h"
 
 #include <filesystem>
