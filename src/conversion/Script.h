@@ -47,8 +47,8 @@ struct ScriptWarning {
         MoreBadLineColour, ///< `count` more such lines
         NoFreeRow,         ///< the line at `line` is sung while every row is taken
         MoreNoFreeRow,     ///< `count` more such lines
-        WithoutRegionalWords, ///< `line` was converted by `detail` (s2tw, tw2s): the regional
-                              ///< words of the mode asked for would change its units
+        WithoutRegionalWords,     ///< `line` was converted by `detail` (s2tw, tw2s): the regional
+                                  ///< words of the mode asked for would change its units
         MoreWithoutRegionalWords, ///< `count` more such lines
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
