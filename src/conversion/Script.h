@@ -40,6 +40,9 @@ struct ScriptWarning {
         TextAfterCtrlZ,         ///< input ends at the Ctrl-Z on `line`; `count` lyric lines follow
         NotWellFormedXml,       ///< `detail` (a character) in the KMC value `count` names (a
                                 ///< KmcValue), on `line` for a lyric's: no XML reader takes it
+        WithoutRegionalWords,   ///< `line` was converted by `detail` (s2tw, tw2s): the regional
+                                ///< words of the mode asked for would change its units
+        MoreWithoutRegionalWords, ///< `count` more such lines
         // Read by ASS alone, which lays the lines out:
         BadRows,           ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
         BadAnimateTime,    ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
@@ -47,9 +50,6 @@ struct ScriptWarning {
         MoreBadLineColour, ///< `count` more such lines
         NoFreeRow,         ///< the line at `line` is sung while every row is taken
         MoreNoFreeRow,     ///< `count` more such lines
-        WithoutRegionalWords,     ///< `line` was converted by `detail` (s2tw, tw2s): the regional
-                                  ///< words of the mode asked for would change its units
-        MoreWithoutRegionalWords, ///< `count` more such lines
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})
