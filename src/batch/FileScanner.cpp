@@ -154,10 +154,12 @@ int FileScanner::GetCount() const {
 }
 
 FileEntry FileScanner::GetAt(int index) const {
+    // Taken apart as the platform writes its paths.
+    const PathStyle style = kPathSeparator == '\\' ? PathStyle::Windows : PathStyle::Posix;
     if (index < 0 || index >= GetCount()) {
-        return FileEntry("");
+        return FileEntry("", style);
     }
-    return FileEntry(m_found[static_cast<std::size_t>(index)]);
+    return FileEntry(m_found[static_cast<std::size_t>(index)], style);
 }
 
 void FileScanner::RemoveAll() {

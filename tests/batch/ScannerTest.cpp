@@ -1,7 +1,9 @@
+// The scanner's walk and criteria, against the platform's real folders.
+
 #include "batch/FileScanner.h"
-#include "support/Child.h"
 #include "support/TestTree.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,7 +30,9 @@ std::vector<std::string> Scan(const TestTree& tree, const ScanHooks& hooks = {})
     scanner.Scan(options, hooks);
     std::vector<std::string> found;
     for (int i = 0; i < scanner.GetCount(); ++i) {
-        found.push_back(scanner.PathAt(i).substr(tree.Path("base/").size()));
+        std::string path = scanner.PathAt(i).substr(tree.Path("base/").size());
+        std::replace(path.begin(), path.end(), kPathSeparator, '/');
+        found.push_back(std::move(path));
     }
     return found;
 }
@@ -40,34 +44,9 @@ TEST(FileScanner, SubfoldersFirstDepthFirstAndNeverAFolder) {
                              "base/songksc", "base/歌词.ksc/f.ksc"}) {
         tree.Write(name);
     }
-    ::chmod(tree.Path("base/歌词.ksc").c_str(), 0555);
+    test::SetMode(tree.Path("base/歌词.ksc"), 0555);
     EXPECT_THAT(Scan(tree), ElementsAre(".hidden/e.kscx", "sub/deep/c.ksc", "sub/b.ksc", "z/d.ksc",
                                         "歌词.ksc/f.ksc", "a.ksc", "song.KSC.bak"));
-}
-
-TEST(FileScanner, EveryFolderAndFileOnceHoweverManyLinksLeadThere) {
-    const TestTree tree;
-    tree.Write("albums/one/song.ksc");
-    tree.MakeFolder("base");
-    tree.Link("../albums/one", "base/a");
-    tree.Link("../albums/one", "base/b");
-    tree.Link("../albums/one/song.ksc", "base/c.ksc");
-    tree.Link("..", "base/a-loop-up");
-    // A web of links: two ways into each of twenty levels is a million paths to one song.
-    for (int level = 0; level < 20; ++level) {
-        const std::string folder = "base/web/l" + std::to_string(level);
-        tree.MakeFolder(folder);
-        tree.Link("../l" + std::to_string(level + 1), folder + "/x");
-        tree.Link("../l" + std::to_string(level + 1), folder + "/y");
-    }
-    tree.Write("base/web/l20/deep.ksc");
-    test::RunInChild( // a walk that never ends fails here
-        [&](test::ChildChecks& check) {
-            check.Equal("found", Scan(tree),
-                        std::vector<std::string>{"a/song.ksc", "web/l0/x/x/x/x/x/x/x/x/x/x/x/x/"
-                                                               "x/x/x/x/x/x/x/x/deep.ksc"});
-        },
-        30);
 }
 
 TEST(FileScanner, StopsWhenAskedAndLeavesOutWhatItIsToldTo) {
