@@ -18,10 +18,6 @@ namespace tolvren {
 
 namespace {
 
-// "**.ksc*": every name that contains ".ksc", as the mask has always been written ("*%s*" around
-// "*.ksc").
-constexpr std::string_view kScriptMask = "**.ksc*";
-
 // A millisecond clock that wraps like the 32-bit tick counter the elapsed text was designed for.
 std::uint32_t TickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -40,7 +36,11 @@ int Percentage(int done, int count) {
 struct Job {
     ScriptFile script;
     std::string folder; ///< the document's folder
+    std::string below;  ///< that folder below the target folder ("" in a flat run)
     std::string name;   ///< the document's name in it
+    /// The document below the target folder as the file system compares names: two jobs of the
+    /// same key write one document.
+    std::string key;
     /// The script has the name of a document of this run, which may be written over it before its
     /// turn: it is read only then, as a run file by file would read it.
     bool readAtItsTurn = false;
@@ -55,48 +55,58 @@ std::string DocumentName(const std::string& sourceName, std::string_view extensi
     return name;
 }
 
-// The target folder and, for runs that keep the tree, its subfolders: opened once and kept while
-// files go there, created on first use.
+// The target folder, opened once when the run has made it, and for runs that keep the tree its
+// subfolders, created on first use and kept open while files go there. A subfolder that cannot
+// be made is tried once. Each folder, as it is first opened, loses what a run killed before it
+// could clean up left there; temporaries of a run still going (this one's included) are held and
+// stay.
 class TargetFolders {
 public:
-    explicit TargetFolders(std::string root) : m_strRoot(std::move(root)) {}
+    explicit TargetFolders(FolderHandlePtr root) : m_pRoot(std::move(root)) {
+        RemoveStaleTemporaries(*m_pRoot);
+    }
 
-    /// The folder `path`, which lies in the root folder or below it; an error when it cannot be
-    /// created or opened.
-    FolderHandlePtr Get(const std::string& path, IoResult& error) {
+    /// The folder `below` the target folder ("" for the target folder itself); an error when it
+    /// cannot be created or opened.
+    FolderHandlePtr Get(const std::string& below, IoResult& error) {
+        if (below.empty()) {
+            return m_pRoot;
+        }
         std::lock_guard lock(m_mutex);
         for (const auto& [known, handle] : m_recent) {
-            if (known == path) {
+            if (known == below) {
                 return handle;
             }
         }
-        if (path != m_strRoot) {
-            if (const int created = CreateFolders(path); created != 0) {
-                error = IoResult::Failed(IoStep::CreateFolder, created);
-                return nullptr;
-            }
-        }
-        auto handle = std::make_shared<FolderHandle>(path);
-        if (!handle->IsOpen()) {
-            error = IoResult::Failed(IoStep::OpenFolder, handle->Error());
+        if (const auto failed = m_failed.find(below); failed != m_failed.end()) {
+            error = failed->second;
             return nullptr;
         }
-        // What a run killed before it could clean up left here; temporaries of a run still going
-        // (this one's included) are held and stay.
+        error = CreateFolders(m_pRoot->Path(), below);
+        auto handle =
+            error.ok() ? std::make_shared<FolderHandle>(JoinPath(m_pRoot->Path(), below)) : nullptr;
+        if (handle && !handle->IsOpen()) {
+            error = IoResult::Failed(IoStep::OpenFolder, handle->Error());
+        }
+        if (!error.ok()) {
+            m_failed.emplace(below, error);
+            return nullptr;
+        }
         RemoveStaleTemporaries(*handle);
         // Files of one folder come together in the list, so a few open folders are plenty.
         if (m_recent.size() == kKept) {
             m_recent.erase(m_recent.begin());
         }
-        m_recent.emplace_back(path, handle);
+        m_recent.emplace_back(below, handle);
         return handle;
     }
 
 private:
     static constexpr std::size_t kKept = 8;
-    std::string m_strRoot;
+    FolderHandlePtr m_pRoot;
     std::mutex m_mutex;
     std::vector<std::pair<std::string, FolderHandlePtr>> m_recent;
+    std::map<std::string, IoResult> m_failed;
 };
 
 // What the run does for one front end: the list, the jobs, and the reports in order.
@@ -106,10 +116,8 @@ public:
         : m_request(request), m_control(control), m_frontEnd(frontEnd),
           m_converter(request.author, request.format, request.encoding, request.document,
                       request.chinese),
-          m_strSource(WithoutTrailingSeparator(MakeAbsolute(request.sourceDir))),
-          m_strTarget(request.targetDir.empty()
-                          ? std::string()
-                          : WithoutTrailingSeparator(MakeAbsolute(request.targetDir))) {
+          m_found(request.found ? *request.found : FindRequestPaths(request)),
+          m_strSource(m_found.source), m_strTarget(m_found.target) {
         m_summary.target = m_strTarget;
     }
 
@@ -130,11 +138,8 @@ public:
             return Stopped(m_summary.count > 0 ? 1 : 0, 0);
         }
 
-        if (!jobs.empty() && !m_request.checkOnly) {
-            m_folders.emplace(m_strTarget);
-            if (!CreateTargetFolder()) {
-                return FinishUnwritable();
-            }
+        if (!jobs.empty() && !m_request.checkOnly && !CreateTargetFolder()) {
+            return FinishUnwritable();
         }
 
         // The author is in every document: what it spoils is said once.
@@ -191,7 +196,7 @@ private:
             return prepared;
         }
         IoResult error;
-        FolderHandlePtr folder = m_folders->Get(job.folder, error);
+        FolderHandlePtr folder = m_folders->Get(job.below, error);
         if (!folder) {
             prepared.result.io = error;
             return prepared;
@@ -201,24 +206,18 @@ private:
 
     std::vector<Job> ListJobs(std::string_view extension) {
         std::vector<Job> jobs;
-        if (StatPath(m_strSource).kind == PathKind::RegularFile) {
+        if (m_found.sourceStatus.kind == PathKind::RegularFile) {
             // A source that names one file is a run of that one file.
             std::string name = SplitPath(m_strSource).name;
             std::string document = DocumentName(name, extension);
-            jobs.push_back({{m_strSource, std::move(name)}, m_strTarget, std::move(document)});
+            std::string key = NameKey(document);
+            jobs.push_back({{m_strSource, std::move(name)},
+                            m_strTarget,
+                            {},
+                            std::move(document),
+                            std::move(key)});
             return jobs;
         }
-        // The record is filled as the system has always filled it: the criteria from their
-        // defaults, then every name that contains ".ksc", in every subfolder, carrying one of the
-        // attributes a script may have.
-        ScanOptions options;
-        options.Reset();
-        options.baseFolder = m_strSource;
-        options.fileMask = kScriptMask;
-        options.includeSubfolders = 1;
-        options.flags |= SCAN_BY_ATTRIBUTES;
-        options.attributes |= KSC_ATTRIBUTE_MASK;
-
         ScanHooks hooks;
         hooks.shouldStop = [this] { return m_control.StopRequested(); };
         hooks.progress = [this](int folders, int files) { m_frontEnd.ShowScan(folders, files); };
@@ -239,32 +238,40 @@ private:
         };
         // A target folder inside the source holds documents, not scripts: a backup such as
         // "情歌.ksc.bak" would otherwise come back as "情歌.ksc.kmc" and be taken for a script.
-        FileIdentity target;
-        FileIdentity source;
-        if (!m_strTarget.empty() && GetIdentity(m_strTarget, target) &&
-            GetIdentity(m_strSource, source) && !(target == source)) {
-            hooks.skipFolders.push_back(target);
+        const PathStatus& target = m_found.targetStatus;
+        if (target.kind == PathKind::Folder && target.error == 0 &&
+            !(target.identity == m_found.sourceStatus.identity)) {
+            hooks.skipFolders.push_back(target.identity);
         }
         FileScanner scanner;
-        scanner.Scan(options, hooks);
+        scanner.Scan(ScriptScanOptions(m_strSource), hooks);
         m_bScanStopped = scanner.WasStopped();
 
         jobs.reserve(static_cast<std::size_t>(scanner.GetCount()));
         std::unordered_set<std::string> documentNames;
+        std::string belowKey; // of the folder the jobs before this one went into
         for (int index = 0; index < scanner.GetCount(); ++index) {
             const std::string& path = scanner.PathAt(index);
             PathParts parts = SplitPath(path);
-            Job job{{path, std::move(parts.name)}, m_strTarget, {}};
+            Job job{{path, std::move(parts.name)}, m_strTarget, {}, {}, {}};
             job.name = DocumentName(job.script.name, extension);
+            std::string nameKey = NameKey(job.name);
             // Keeping the tree: the document goes into the same subfolder of the target as its
             // script has below the searched folder.
             if (m_request.keepTree && parts.folder.size() > m_strSource.size() &&
                 parts.folder.compare(0, m_strSource.size(), m_strSource) == 0) {
                 const std::size_t below =
                     m_strSource.size() + (m_strSource.back() == kPathSeparator ? 0 : 1);
-                job.folder = JoinPath(m_strTarget, std::string_view(parts.folder).substr(below));
+                job.below = parts.folder.substr(below);
+                job.folder = JoinPath(m_strTarget, job.below);
+                if (jobs.empty() || jobs.back().below != job.below) {
+                    belowKey = NameKey(job.below);
+                }
+                job.key = JoinPath(belowKey, nameKey);
+            } else {
+                job.key = nameKey;
             }
-            documentNames.insert(NameKey(job.name));
+            documentNames.insert(std::move(nameKey));
             jobs.push_back(std::move(job));
         }
         for (Job& job : jobs) {
@@ -273,14 +280,18 @@ private:
         return jobs;
     }
 
-    // Only the target folder itself, as a user would create it by hand; an existing one is fine.
+    // Only the target folder itself, as a user would create it by hand; an existing one is fine,
+    // and one the request found is not made again. It is opened once, for the whole run.
     bool CreateTargetFolder() {
         IoResult failure;
-        if (const int created = CreateFolder(m_strTarget); created != 0) {
+        const bool exists = m_found.targetStatus.kind == PathKind::Folder;
+        if (const int created = exists ? 0 : CreateFolder(m_strTarget); created != 0) {
             failure = IoResult::Failed(IoStep::CreateFolder, created);
-        } else if (const FolderHandle folder(m_strTarget); !folder.IsOpen()) {
-            failure = IoResult::Failed(IoStep::OpenFolder, folder.Error());
+        } else if (auto folder = std::make_shared<const FolderHandle>(m_strTarget);
+                   !folder->IsOpen()) {
+            failure = IoResult::Failed(IoStep::OpenFolder, folder->Error());
         } else {
+            m_folders.emplace(std::move(folder));
             return true;
         }
         RunProblem problem;
@@ -313,6 +324,19 @@ private:
         const std::string target = job.Target();
         if (!result.ok()) {
             ++m_summary.failed;
+            const IoStep step = result.io.step;
+            if (step == IoStep::CreateFolder || step == IoStep::OpenFolder) {
+                // A subfolder that cannot be made fails every file meant for it: said once, for
+                // the folder.
+                if (m_unwritableFolders.insert(job.folder).second) {
+                    RunProblem problem;
+                    problem.kind = RunProblem::Kind::TargetFolder;
+                    problem.path = job.folder;
+                    problem.io = result.io;
+                    Reported(std::move(problem));
+                }
+                return;
+            }
             RunProblem problem;
             problem.kind = RunProblem::Kind::Failed;
             problem.path = job.script.path;
@@ -333,13 +357,13 @@ private:
         // Two sources of the same name overwrite each other in a flat target folder (on Windows
         // also names that differ in case alone), and the user must hear of it; a check says it
         // as the run would.
-        auto [it, inserted] = m_writtenBy.try_emplace(NameKey(target), job.script.path);
+        auto [it, inserted] = m_writtenBy.try_emplace(job.key, job.script.path);
         if (!inserted) {
             RunProblem problem;
             problem.kind = RunProblem::Kind::Overwritten;
             problem.path = job.script.path;
             problem.otherPath = it->second;
-            problem.targetPath = target;
+            problem.targetPath = m_request.checkOnly ? target : StoredName(target);
             it->second = job.script.path;
             Reported(std::move(problem));
         } else if (m_request.checkOnly && !m_strTarget.empty() &&
@@ -384,11 +408,13 @@ private:
     const RunControl& m_control;
     RunFrontEnd& m_frontEnd;
     const LyricConverter m_converter;
-    // Both folders made absolute once, without a trailing separator: documents and the scripts
-    // they may overwrite are then named alike.
-    const std::string m_strSource;
-    const std::string m_strTarget;
-    std::optional<TargetFolders> m_folders; ///< none in a check
+    // Both folders made canonical once, without a trailing separator, and what they named:
+    // documents and the scripts they may overwrite are then named alike.
+    const RequestFindings m_found;
+    const std::string& m_strSource;
+    const std::string& m_strTarget;
+    std::optional<TargetFolders> m_folders;              ///< none in a check
+    std::unordered_set<std::string> m_unwritableFolders; ///< said once each
     RunSummary m_summary;
     bool m_bScanStopped = false;
     std::uint32_t m_nStart = 0;

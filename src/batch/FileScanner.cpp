@@ -43,15 +43,16 @@ bool Passes(const ScanOptions& options, const DirectoryEntry& entry) {
 // One folder of the walk: its record, its subfolders still to be searched, and its own files,
 // listed once it has been searched below.
 struct Frame {
-    std::string folder; ///< without a trailing separator (but the root)
+    std::string folder; ///< the base folder as given, or a folder joined to it
     std::vector<DirectoryEntry> subfolders;
     std::vector<DirectoryEntry> files;
     std::vector<DirectoryEntry> others;
     std::size_t next = 0;
 };
 
-// The listing needs a status call per file only when a criterion looks at more than the name:
-// every regular file carries the archive attribute, so an attribute mask with it passes them all.
+// The listing needs a status call per file only when a criterion looks at more than the name and
+// the attributes: on Linux every regular file carries the archive attribute, so an attribute mask
+// with it passes them all (Windows' listing has every attribute anyway).
 FileDetails DetailsNeeded(const ScanOptions& options) {
     const std::uint32_t flags = options.flags;
     const bool attributesOnly = flags == 0 || (flags == SCAN_BY_ATTRIBUTES &&
@@ -81,11 +82,20 @@ void ScanOptions::Reset() {
     attributes = 0;
 }
 
-int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
-    // The base folder is made absolute once, and the record gets its trailing separator as its
-    // callers have always found it there; the walk joins names to folders without one.
-    const std::string base = WithoutTrailingSeparator(MakeAbsolute(options.baseFolder));
-    options.baseFolder = AddTrailingSeparator(base, Separator::Native);
+ScanOptions ScriptScanOptions(const std::string& baseFolder) {
+    // "**.ksc*": every name that contains ".ksc", as the mask has always been written ("*%s*"
+    // around "*.ksc").
+    ScanOptions options;
+    options.Reset();
+    options.baseFolder = baseFolder;
+    options.fileMask = "**.ksc*";
+    options.includeSubfolders = 1;
+    options.flags |= SCAN_BY_ATTRIBUTES;
+    options.attributes |= KSC_ATTRIBUTE_MASK;
+    return options;
+}
+
+int FileScanner::Scan(const ScanOptions& options, const ScanHooks& hooks) {
     m_bStopped = false;
     const FileDetails details = DetailsNeeded(options);
 
@@ -104,9 +114,16 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
             m_bStopped = true;
             return;
         }
-        FolderListing listing = ListFolder(folder, options.fileMask, details);
+        FolderListing listing = hooks.listFolder
+                                    ? hooks.listFolder(folder, options.fileMask, details)
+                                    : ListFolder(folder, options.fileMask, details);
         if (listing.error != 0 && hooks.unreadable) {
             hooks.unreadable(folder, listing.error);
+        }
+        if (listing.error == 0) {
+            // The folder itself, as it was opened: the base folder is then never searched again
+            // through a link back to it.
+            seenFolders.insert(listing.identity);
         }
         Frame frame{std::move(folder), {}, std::move(listing.files), std::move(listing.others), 0};
         if (options.includeSubfolders != 0) {
@@ -118,11 +135,7 @@ int FileScanner::Scan(ScanOptions& options, const ScanHooks& hooks) {
         }
     };
 
-    FileIdentity baseIdentity;
-    if (GetIdentity(base, baseIdentity)) {
-        seenFolders.insert(baseIdentity);
-    }
-    enter(base);
+    enter(options.baseFolder);
     while (!stack.empty() && !m_bStopped) {
         Frame& top = stack.back();
         if (top.next < top.subfolders.size()) {

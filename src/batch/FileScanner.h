@@ -13,8 +13,8 @@ namespace tolvren {
 
 // Criteria bits of ScanOptions::flags. Scan applies them in this order: attributes, size,
 // modified, created, accessed, text; the first that fails rejects the entry. A run switches on
-// the attributes alone (with a mask every script passes); the others are kept as the scanner has
-// always offered them.
+// the attributes alone (with a mask every file passes: ScriptScanOptions); the others are kept as
+// the scanner has always offered them.
 inline constexpr std::uint32_t SCAN_BY_SIZE = 0x01;
 inline constexpr std::uint32_t SCAN_BY_MODIFIED = 0x02;
 inline constexpr std::uint32_t SCAN_BY_CREATED = 0x04;
@@ -22,8 +22,12 @@ inline constexpr std::uint32_t SCAN_BY_ACCESSED = 0x08;
 inline constexpr std::uint32_t SCAN_BY_ATTRIBUTES = 0x10;
 inline constexpr std::uint32_t SCAN_BY_TEXT = 0x20;
 
-/// What the batch worker asks for: read-only, hidden, system, archive, temporary, compressed.
-inline constexpr std::uint32_t KSC_ATTRIBUTE_MASK = 0x927;
+/// What the batch worker asks for: any attribute at all, so that a file named like a script is
+/// one whatever its attributes. The six bits the system once asked for (read-only, hidden,
+/// system, archive, temporary, compressed: 0x927) left out a file whose only attribute is
+/// "normal", which is what Windows reports once a backup tool has cleared the archive bit, and
+/// one that carries only, say, "not content indexed" or "offline".
+inline constexpr std::uint32_t KSC_ATTRIBUTE_MASK = 0xFFFFFFFF;
 
 /// Search criteria of one scan. Times are seconds since the epoch (64-bit).
 struct ScanOptions {
@@ -55,24 +59,37 @@ struct ScanHooks {
     std::function<void(const std::string& path)> notRegularFile;
     /// Folders not to enter, such as a run's target folder inside its source.
     std::vector<FileIdentity> skipFolders;
+    /// Lists one folder; ListFolder when empty. A test presents what only another platform's
+    /// file system shows this way (an attribute, two names for one file, a name kept for a
+    /// device).
+    std::function<FolderListing(const std::string& folder, std::string_view mask,
+                                FileDetails details)>
+        listFolder;
 };
 
+/// What a run searches its source folder for (the worker's criteria): the record from its
+/// defaults, then every name that contains ".ksc", in every subfolder, whatever its attributes.
+ScanOptions ScriptScanOptions(const std::string& baseFolder);
+
 /// Collects the full paths of the regular files under a folder that match a mask and the
-/// criteria. Paths are absolute (a relative base folder is taken against the current folder) and
-/// use '/'. Subfolders come before a folder's own files, each folder's entries sorted by name.
-/// Links are followed, but every folder is searched and every file listed at most once, however
-/// many paths lead to it (the first in this order wins), so link loops and link webs end.
-/// Folders are never listed, whatever their names, nor the temporaries of document writers. A
-/// matching link whose target cannot be reached is listed whatever the criteria (nothing can be
-/// known of it), so that whoever goes through the list meets it and can say so.
+/// criteria. Paths are the base folder as given (give it absolute, as MakeAbsolute makes it)
+/// joined with the names found, as the file system holds them, by the platform's separator
+/// ('/' on Linux, '\' on Windows). Subfolders come before a folder's own files, each folder's
+/// entries sorted by name. Links are followed, but every folder is searched and every file listed
+/// at most once however many paths lead to it (the first in this order wins), so link loops and
+/// link webs end: entries are told apart by their identity (FileIdentity: the inode on Linux, the
+/// file system's file id on Windows), so two names the file system lists are two files unless
+/// it says that they are one, whatever their case. Folders are never listed, whatever their
+/// names, nor the temporaries of document writers. A matching link whose target cannot be reached
+/// is listed whatever the criteria (nothing can be known of it), so that whoever goes through the
+/// list meets it and can say so.
 class FileScanner {
 public:
     FileScanner() = default;
     virtual ~FileScanner() = default;
 
-    /// Appends every accepted file; returns GetCount() afterwards. Adds a trailing separator to
-    /// options.baseFolder in place.
-    int Scan(ScanOptions& options, const ScanHooks& hooks = {});
+    /// Appends every accepted file; returns GetCount() afterwards.
+    int Scan(const ScanOptions& options, const ScanHooks& hooks = {});
     /// Whether the last scan ended early because hooks.shouldStop said so.
     bool WasStopped() const { return m_bStopped; }
     int GetCount() const;

@@ -122,11 +122,43 @@ std::string ChineseErrorText(int error) {
     }
 }
 
+// What Windows says of the Windows errors that ErrnoFromWin32 maps onto each errno value (and of
+// the two the engine says itself there: a folder where a file was wanted, a name that is not
+// text), in its English and Chinese words, shortened to a reason as the C library words one.
+struct WindowsText {
+    int error;
+    std::string_view english;
+    std::string_view chinese;
+};
+constexpr WindowsText kWindowsTexts[] = {
+    {ENOENT, "the system cannot find the path specified", "系统找不到指定的路径"},
+    {EACCES, "access is denied", "拒绝访问"},
+    {EBUSY, "another program is using the file", "另一个程序正在使用此文件"},
+    {EEXIST, "the file exists", "文件存在"},
+    {ENOSPC, "there is not enough space on the disk", "磁盘空间不足"},
+    {ENOTDIR, "the directory name is invalid", "目录名称无效"},
+    {EISDIR, "it is a folder", "它是一个文件夹"},
+    {ENAMETOOLONG, "the file name or extension is too long", "文件名或扩展名太长"},
+    {EROFS, "the media is write protected", "介质受写入保护"},
+    {ENOMEM, "not enough memory resources are available to process this command",
+     "内存资源不足，无法处理此命令"},
+    {EMFILE, "the system cannot open the file", "系统无法打开文件"},
+    {EINVAL, "the file name, directory name, or volume label syntax is incorrect",
+     "文件名、目录名或卷标语法不正确"},
+    {EILSEQ, "no mapping for the Unicode character exists in the target multi-byte code page",
+     "在多字节的目标代码页中，没有此 Unicode 字符可以映射到的字符"},
+    {ENOTEMPTY, "the directory is not empty", "目录不是空的"},
+    {EXDEV, "the system cannot move the file to a different disk drive",
+     "系统无法将文件移到不同的磁盘驱动器"},
+    {EIO, "the request could not be performed because of an I/O device error",
+     "由于 I/O 设备错误，无法运行此项请求"},
+};
+
 std::string CauseText(const IoResult& io, Language language) {
     const bool english = language == Language::English;
     switch (io.cause) {
     case IoCause::SystemError:
-        return english ? ErrorText(io.error) : ChineseErrorText(io.error);
+        return DescribeSystemError(io.error, language);
     case IoCause::NotRegularFile:
         return english ? "not a regular file" : "不是普通文件";
     case IoCause::TargetIsSource:
@@ -212,6 +244,17 @@ std::string NameForDisplay(std::string_view name) {
         return Escaped(gbk, false);
     }
     return Escaped(name, true);
+}
+
+std::string DescribeSystemError(int error, Language language, ErrorWording wording) {
+    if (wording == ErrorWording::Windows) {
+        for (const WindowsText& text : kWindowsTexts) {
+            if (text.error == error) {
+                return std::string(language == Language::English ? text.english : text.chinese);
+            }
+        }
+    }
+    return language == Language::English ? ErrorText(error) : ChineseErrorText(error);
 }
 
 std::string DescribeIo(const IoResult& io, Language language) {
@@ -435,9 +478,10 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
         return english ? fmt::format("{}: no such file or folder", source)
                        : fmt::format("KSC 路径不存在：{}", source);
     case RequestError::SourceUnreadable:
-        return english
-                   ? fmt::format("{}: cannot read: {}", source, ErrorText(check.error))
-                   : fmt::format("无法读取 KSC 路径 {}：{}", source, ChineseErrorText(check.error));
+        return english ? fmt::format("{}: cannot read: {}", source,
+                                     DescribeSystemError(check.error, language))
+                       : fmt::format("无法读取 KSC 路径 {}：{}", source,
+                                     DescribeSystemError(check.error, language));
     case RequestError::SourceNotAFileOrFolder:
         return english ? fmt::format("{}: neither a folder nor a regular file", source)
                        : fmt::format("KSC 路径既不是文件夹也不是文件：{}", source);
@@ -466,7 +510,8 @@ std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResul
         why = "no display";
         break;
     case Outcome::CannotStart:
-        why = fmt::format("cannot start {}: {}", result.program, ErrorText(result.error));
+        why = fmt::format("cannot start {}: {}", result.program,
+                          DescribeSystemError(result.error, language));
         break;
     case Outcome::Failed:
         why = fmt::format("{} failed with exit status {}", result.program, result.error);

@@ -25,6 +25,12 @@ std::string EscapeControls(std::string_view text);
 /// UTF-8 as `\xHH`. Control characters are escaped as by EscapeControls.
 std::string NameForDisplay(std::string_view name);
 
+/// The system's text for the errno value `error` as a user of the platform reads it: on Windows
+/// in Windows' own words ("another program is using the file" / "另一个程序正在使用此文件"), on
+/// Linux in the C library's ("Permission denied" / "权限不够"). The platform's wording unless a
+/// test asks for the other's.
+std::string DescribeSystemError(int error, Language language, ErrorWording wording = kErrorWording);
+
 /// "cannot open source: Permission denied" / "无法打开源文件：权限不够".
 std::string DescribeIo(const IoResult& io, Language language);
 

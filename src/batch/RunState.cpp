@@ -7,7 +7,19 @@
 
 namespace tolvren {
 
-RequestCheck ValidateRequest(const RunRequest& request) {
+RequestFindings FindRequestPaths(const RunRequest& request) {
+    RequestFindings found;
+    found.source = MakeAbsolute(request.sourceDir);
+    found.sourceStatus = StatPath(found.source, Access::Read);
+    if (!request.targetDir.empty()) {
+        found.target = MakeAbsolute(request.targetDir);
+        found.targetStatus = StatPath(found.target);
+    }
+    return found;
+}
+
+RequestCheck ValidateRequest(RunRequest& request) {
+    request.found.reset();
     if (request.sourceDir.empty()) {
         return {RequestError::NoSource};
     }
@@ -19,25 +31,23 @@ RequestCheck ValidateRequest(const RunRequest& request) {
             return {RequestError::AuthorHasControl};
         }
     }
-    if (!request.targetDir.empty()) {
-        const PathStatus target = StatPath(request.targetDir);
-        if (target.error == 0 && target.kind != PathKind::Folder) {
-            return {RequestError::TargetNotAFolder};
-        }
+    RequestFindings found = FindRequestPaths(request);
+    if (const PathStatus& target = found.targetStatus;
+        !found.target.empty() && target.error == 0 && target.kind != PathKind::Folder) {
+        return {RequestError::TargetNotAFolder};
     }
-    const PathStatus source = StatPath(request.sourceDir);
+    const PathStatus& source = found.sourceStatus;
     if (source.kind == PathKind::Missing) {
         return {RequestError::SourceMissing, source.error};
+    }
+    if (source.kind == PathKind::Other) {
+        return source.error != 0 ? RequestCheck{RequestError::SourceUnreadable, source.error}
+                                 : RequestCheck{RequestError::SourceNotAFileOrFolder};
     }
     if (source.error != 0) {
         return {RequestError::SourceUnreadable, source.error};
     }
-    if (source.kind != PathKind::Folder && source.kind != PathKind::RegularFile) {
-        return {RequestError::SourceNotAFileOrFolder};
-    }
-    if (const int error = CheckReadable(request.sourceDir, source.kind); error != 0) {
-        return {RequestError::SourceUnreadable, error};
-    }
+    request.found = std::move(found);
     return {};
 }
 

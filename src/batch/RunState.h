@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/LyricConverter.h"
+#include "files/FileSystem.h"
 
 #include <atomic>
 #include <optional>
@@ -12,6 +13,16 @@
 // and what it hands back at the end.
 
 namespace tolvren {
+
+/// What ValidateRequest found when it accepted a request, so that the run starts from it instead
+/// of looking again: both folders in the form the engine works with (MakeAbsolute) and what each
+/// names.
+struct RequestFindings {
+    std::string source;
+    PathStatus sourceStatus; ///< looked at with Access::Read
+    std::string target;      ///< empty for a check without a target
+    PathStatus targetStatus;
+};
 
 /// What the user asked for, taken when the run starts. "Open the target folder" and "close the
 /// window" are the front end's to carry out once the run has returned.
@@ -25,6 +36,9 @@ struct RunRequest {
     bool checkOnly = false;   ///< read every script and report, write nothing (targetDir optional)
     InputEncoding encoding;
     ChineseMode chinese = ChineseMode::Off; ///< converts lyrics, titles and singers
+    /// Filled by ValidateRequest when it accepts the request; a worker given a request without
+    /// it looks at both folders itself. The folders above are the user's text, kept for messages.
+    std::optional<RequestFindings> found;
 };
 
 /// Why a request cannot start a run.
@@ -47,8 +61,14 @@ struct RequestCheck {
 
 /// The one check every front end makes before it starts a run: both folders given, the source a
 /// folder or a regular file that can be read, the target a folder or nothing yet, and an author
-/// without control characters, which would start lines of their own in the documents.
-RequestCheck ValidateRequest(const RunRequest& request);
+/// without control characters, which would start lines of their own in the documents. Each
+/// folder is made canonical and looked at once; what was found goes into `request.found` when
+/// the request is accepted, and the run takes it from there.
+RequestCheck ValidateRequest(RunRequest& request);
+
+/// Both folders of `request` made canonical (MakeAbsolute) and looked at: what ValidateRequest
+/// records, and what a worker given an unchecked request finds for itself.
+RequestFindings FindRequestPaths(const RunRequest& request);
 
 /// How a front end asks a running worker to end. The worker tests it before every folder of the
 /// scan and before every file, and finishes the file it has begun. Lock-free: a signal handler
@@ -80,7 +100,9 @@ struct RunProblem {
         Overwritten,      ///< `path` overwrote the document that `otherPath` had written
         Warning,          ///< the file was converted, but see `warning`
         FolderUnreadable, ///< the folder `path` could not be searched; `io` says why
-        TargetFolder,     ///< the target folder `path` could not be created: no file was
+        TargetFolder,     ///< the target folder `path`, or a subfolder of it, could not be
+                          ///< created or opened (`io` says why): no file meant for it was
+                          ///< written, and each counts as failed
         NotRegularFile,   ///< `path` is named like a script but is a FIFO, socket or device:
                           ///< skipped, neither converted nor failed
         WouldReplace,     ///< a check: the document `targetPath` of `path` exists already
@@ -88,6 +110,8 @@ struct RunProblem {
     Kind kind = Kind::Failed;
     std::string path;      ///< the source file (or the folder); empty for the whole run
     std::string otherPath; ///< Overwritten: the earlier source of the same document
+    /// The document; for Overwritten by the name the file system kept for it (on Windows that
+    /// may be the earlier one's, when the names differ in case alone)
     std::string targetPath;
     IoResult io;
     ScriptWarning warning{ScriptWarning::Kind::NoLyricLines};

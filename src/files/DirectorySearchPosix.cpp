@@ -56,6 +56,7 @@ FolderListing ListFolder(const std::string& folder, std::string_view mask, FileD
         return listing;
     }
     const DirCloser closer(dir);
+    listing.identity = {static_cast<std::uint64_t>(self.st_dev), self.st_ino, 0};
 
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') {

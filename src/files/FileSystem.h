@@ -17,7 +17,11 @@ namespace tolvren {
 extern const char kPathSeparator;
 
 /// Which object a path names once links are followed; two paths that reach the same file or
-/// folder have the same identity.
+/// folder have the same identity. On Linux it is the device and inode. On Windows it is the
+/// volume and the file system's own number for the file, where it keeps one that is unique (NTFS,
+/// ReFS, most servers); elsewhere (FAT, exFAT) a folder is known by its final path and a file by
+/// its path exactly as listed, so that two names the file system lists are two files unless it
+/// says that they are one.
 struct FileIdentity {
     std::uint64_t device = 0; ///< the device or volume
     std::uint64_t file = 0;   ///< the file on it (inode, or the low half of a 128-bit id)
@@ -39,15 +43,21 @@ enum class PathKind { Missing, Folder, RegularFile, Other };
 
 struct PathStatus {
     PathKind kind = PathKind::Missing;
-    int error = 0; ///< errno when the path could not be looked at (also for Missing)
+    /// errno when the path could not be looked at (also for Missing), or, looked at with
+    /// Access::Read, when the folder or regular file it names cannot be read (`kind` says which)
+    int error = 0;
     FileIdentity identity;
 };
 
-/// Looks at `path` without opening what it names, so that a FIFO is never waited on.
-PathStatus StatPath(const std::string& path);
+/// How much StatPath finds out.
+enum class Access {
+    Look, ///< what the path names
+    Read, ///< also whether the folder it names can be listed, or the regular file read
+};
 
-/// 0 when the folder or regular file `path` can be opened for reading, else errno.
-int CheckReadable(const std::string& path, PathKind kind);
+/// Looks at `path` without opening what it names for reading (or, with Access::Read, only a
+/// folder or a regular file), so that a FIFO is never waited on.
+PathStatus StatPath(const std::string& path, Access access = Access::Look);
 
 /// The identity of what `path` names once links are followed; false when it cannot be reached.
 bool GetIdentity(const std::string& path, FileIdentity& identity);
@@ -56,12 +66,21 @@ bool GetIdentity(const std::string& path, FileIdentity& identity);
 /// Returns 0 or errno.
 int CreateFolder(const std::string& path);
 
-/// Creates the folder `path` and every missing folder above it. Returns 0 or errno.
-int CreateFolders(const std::string& path);
+/// Creates the folders `below` (names separated by the platform's separator) inside the existing
+/// folder `folder`, each missing level in turn; existing ones are fine. On Windows a name that
+/// Windows keeps for a device or cannot keep as written ("CON", "Album.", "Live ") is refused with
+/// IoCause::ReservedName, existing or not, before anything is created: a folder gets the rule its
+/// documents get, since Explorer could neither open nor delete it.
+IoResult CreateFolders(const std::string& folder, std::string_view below);
 
-/// `folder` made absolute against the current folder ("" is the current folder itself). Nothing
-/// else is changed: "." and ".." stay, since a link may make "a/.." something other than ".".
-std::string MakeAbsolute(const std::string& folder);
+/// A path the user gave (a source, a target, a folder typed, dropped, chosen or named on a command
+/// line), in the one form the engine works with from then on: absolute against the current
+/// folder ("" is the current folder itself), without trailing separators but a root's ("/",
+/// "C:\\"). On Windows also as Windows reads a typed path: '/' as '\\', "." and ".." resolved,
+/// doubled separators as one ("songs\\", "C:\\x\\..\\songs" and "C:\\x\\\\songs" all work behind
+/// the "\\?\\" prefix then). On Linux "." and ".." stay, since a link may make "a/.." something
+/// other than ".". Names a scan finds are joined to this form as they are.
+std::string MakeAbsolute(const std::string& path);
 
 /// `path` without trailing separators, unless it is a root ("/", "C:\\").
 std::string WithoutTrailingSeparator(std::string path);
@@ -80,6 +99,11 @@ std::string JoinPath(const std::string& folder, std::string_view name);
 /// `path` as the file system compares names: itself on Linux, in upper case on Windows, where
 /// "Song.kmc" and "SONG.KMC" are one file.
 std::string NameKey(std::string_view path);
+
+/// `path` with its last name as the file system keeps it: on Windows a document replaced under a
+/// name that differs in case alone may keep the name it had. `path` itself when nothing is there,
+/// and always on Linux.
+std::string StoredName(const std::string& path);
 
 /// An open folder that files are created in by name, whatever the length of its path.
 class FolderHandle {
@@ -120,6 +144,11 @@ bool FileContainsText(const std::string& path, const std::string& text);
 
 /// The system's text for an errno value ("Permission denied").
 std::string ErrorText(int error);
+
+/// Whose words a user of the platform reads for a system error: the C library's on Linux,
+/// Windows' own on Windows (for the Windows error that was mapped onto the errno value).
+enum class ErrorWording { Posix, Windows };
+extern const ErrorWording kErrorWording;
 
 /// Whether `error` says a disk quota is used up (EDQUOT, which Windows has no number for).
 bool IsQuotaError(int error);

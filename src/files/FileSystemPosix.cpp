@@ -14,6 +14,7 @@
 namespace tolvren {
 
 const char kPathSeparator = '/';
+const ErrorWording kErrorWording = ErrorWording::Posix;
 
 namespace {
 
@@ -81,7 +82,7 @@ int OpenPath(const std::string& path, int flags) {
     }
 }
 
-PathStatus StatPath(const std::string& path) {
+PathStatus StatPath(const std::string& path, Access access) {
     PathStatus status;
     // O_PATH opens anything without touching it, a FIFO included, and says what it is.
     const int fd = OpenPath(path.empty() ? std::string(".") : path, O_PATH);
@@ -98,17 +99,17 @@ PathStatus StatPath(const std::string& path) {
                   : S_ISREG(st.st_mode) ? PathKind::RegularFile
                                         : PathKind::Other;
     status.identity = IdentityOf(st);
-    return status;
-}
-
-int CheckReadable(const std::string& path, PathKind kind) {
-    const int fd = OpenPath(path, kind == PathKind::Folder ? O_RDONLY | O_DIRECTORY
-                                                           : O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        return errno;
+    if (access == Access::Read && status.kind != PathKind::Other) {
+        const bool folder = status.kind == PathKind::Folder;
+        const int readable =
+            OpenPath(path, folder ? O_RDONLY | O_DIRECTORY : O_RDONLY | O_NONBLOCK | O_NOCTTY);
+        if (readable < 0) {
+            status.error = errno;
+        } else {
+            ::close(readable);
+        }
     }
-    ::close(fd);
-    return 0;
+    return status;
 }
 
 bool GetIdentity(const std::string& path, FileIdentity& identity) {
@@ -127,24 +128,20 @@ int CreateFolder(const std::string& path) {
     return 0;
 }
 
-int CreateFolders(const std::string& path) {
+IoResult CreateFolders(const std::string& folder, std::string_view below) {
     std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return error.value();
+    std::filesystem::create_directories(JoinPath(folder, below), error);
+    return error ? IoResult::Failed(IoStep::CreateFolder, error.value()) : IoResult{};
 }
 
-std::string MakeAbsolute(const std::string& folder) {
+std::string MakeAbsolute(const std::string& path) {
     std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) {
-        return folder; // the current folder is gone; relative is the best there is
+        // The current folder is gone; relative is the best there is.
+        return WithoutTrailingSeparator(path);
     }
-    std::string text = absolute.native();
-    // absolute("") is the current folder with a trailing separator; the folder itself is meant.
-    if (folder.empty() && text.size() > 1 && text.back() == '/') {
-        text.pop_back();
-    }
-    return text;
+    return WithoutTrailingSeparator(absolute.native());
 }
 
 std::string WithoutTrailingSeparator(std::string path) {
@@ -176,6 +173,10 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 
 std::string NameKey(std::string_view path) {
     return std::string(path);
+}
+
+std::string StoredName(const std::string& path) {
+    return path;
 }
 
 FolderHandle::FolderHandle(const std::string& path)

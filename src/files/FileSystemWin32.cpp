@@ -1,5 +1,6 @@
 // The file-system calls on Windows: UTF-16 at every system call, "\\?\" paths, errors as errno.
 
+#include "files/AtomicFileWriter.h"
 #include "files/InputFile.h"
 #include "files/NativeWin32.h"
 #include "files/Win32Text.h"
@@ -8,10 +9,12 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace tolvren {
 
 const char kPathSeparator = '\\';
+const ErrorWording kErrorWording = ErrorWording::Windows;
 
 namespace {
 
@@ -19,26 +22,8 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-// The length of the root a path begins with: "C:\" (3), "\\server\share\" or "\\?\C:\", or 0.
-std::size_t RootLength(std::string_view path) {
-    if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2])) {
-        return 3;
-    }
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        // Past "\\server\share\" (or "\\?\C:\"): the fourth separator, or the end.
-        std::size_t separators = 2;
-        for (std::size_t i = 2; i < path.size(); ++i) {
-            if (IsSeparator(path[i]) && ++separators == 4) {
-                return i + 1;
-            }
-        }
-        return path.size();
-    }
-    return 0;
-}
-
 // FNV-1a over the text's UTF-16 units, from two starting points: 128 bits that name a file by
-// its final path where the file system gives it no number of its own.
+// its path where the file system gives it no number of its own.
 void HashPath(std::wstring_view path, FileIdentity& identity) {
     std::uint64_t first = 14695981039346656037ULL;
     std::uint64_t second = 1099511628211ULL * 31;
@@ -67,16 +52,19 @@ private:
     HANDLE m_h;
 };
 
-// Opens what `path` names, links followed, to look at it; a folder too.
-HANDLE OpenToLookAt(const std::wstring& path) {
-    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+// Opens what `path` names, links followed, to look at it (and with `access` more); a folder too.
+HANDLE OpenToLookAt(const std::wstring& path, DWORD access = 0) {
+    return ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | access,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 } // namespace
 
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity, bool* numbered) {
+    if (numbered != nullptr) {
+        *numbered = false;
+    }
     // Numbers that FAT, exFAT and some network servers give are not unique or not stable: there
     // the final path names the file.
     wchar_t fileSystem[MAX_PATH + 1] = {};
@@ -93,6 +81,9 @@ bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
         std::memcpy(&identity.fileHigh, id.FileId.Identifier + 8, sizeof identity.fileHigh);
         identity.device = id.VolumeSerialNumber;
         if (identity.file != 0 || identity.fileHigh != 0) {
+            if (numbered != nullptr) {
+                *numbered = true;
+            }
             return true;
         }
     }
@@ -101,6 +92,9 @@ bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
         identity.file = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 |
                         information.nFileIndexLow;
         if (identity.file != 0) {
+            if (numbered != nullptr) {
+                *numbered = true;
+            }
             return true;
         }
     }
@@ -126,13 +120,18 @@ std::wstring UpperCase(std::wstring_view text) {
     return upper;
 }
 
-FileIdentity PathIdentity(const std::string& path) {
+FileIdentity IdentityOfName(std::wstring_view path) {
     FileIdentity identity;
-    HashPath(UpperCase(Widen(path)), identity);
+    HashPath(path, identity);
     return identity;
 }
 
-PathStatus StatPath(const std::string& path) {
+bool IdentityOfPath(const std::wstring& path, FileIdentity& identity) {
+    const Handle handle(OpenToLookAt(path));
+    return handle.IsOpen() && IdentityOfHandle(handle.Get(), identity);
+}
+
+PathStatus StatPath(const std::string& path, Access access) {
     PathStatus status;
     const std::wstring system = SystemPath(path);
     if (system.empty()) {
@@ -140,7 +139,15 @@ PathStatus StatPath(const std::string& path) {
         status.kind = PathKind::Other;
         return status;
     }
-    const Handle handle(OpenToLookAt(system));
+    // Reading a folder is listing it: FILE_READ_DATA and FILE_LIST_DIRECTORY are one right. What
+    // cannot be read is opened again only to say what it is.
+    HANDLE opened = OpenToLookAt(system, access == Access::Read ? FILE_READ_DATA : 0);
+    DWORD readError = ERROR_SUCCESS;
+    if (opened == INVALID_HANDLE_VALUE && access == Access::Read) {
+        readError = ::GetLastError();
+        opened = OpenToLookAt(system);
+    }
+    const Handle handle(opened);
     if (!handle.IsOpen()) {
         status.error = ErrnoFromWin32(::GetLastError());
         status.kind =
@@ -158,31 +165,15 @@ PathStatus StatPath(const std::string& path) {
                   : ::GetFileType(handle.Get()) == FILE_TYPE_DISK ? PathKind::RegularFile
                                                                   : PathKind::Other;
     IdentityOfHandle(handle.Get(), status.identity);
-    return status;
-}
-
-int CheckReadable(const std::string& path, PathKind kind) {
-    const std::wstring system = SystemPath(path);
-    if (kind == PathKind::Folder) {
-        WIN32_FIND_DATAW data{};
-        const HANDLE find = ::FindFirstFileExW((system + L"\\*").c_str(), FindExInfoBasic, &data,
-                                               FindExSearchNameMatch, nullptr, 0);
-        if (find == INVALID_HANDLE_VALUE) {
-            return ErrnoFromWin32(::GetLastError());
-        }
-        ::FindClose(find);
-        return 0;
+    if (readError != ERROR_SUCCESS && status.kind != PathKind::Other) {
+        status.error = ErrnoFromWin32(readError);
     }
-    const Handle file(::CreateFileW(system.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    return file.IsOpen() ? 0 : ErrnoFromWin32(::GetLastError());
+    return status;
 }
 
 bool GetIdentity(const std::string& path, FileIdentity& identity) {
     const std::wstring system = SystemPath(path);
-    const Handle handle(system.empty() ? INVALID_HANDLE_VALUE : OpenToLookAt(system));
-    return handle.IsOpen() && IdentityOfHandle(handle.Get(), identity);
+    return !system.empty() && IdentityOfPath(system, identity);
 }
 
 int CreateFolder(const std::string& path) {
@@ -204,38 +195,36 @@ int CreateFolder(const std::string& path) {
     return ErrnoFromWin32(error);
 }
 
-int CreateFolders(const std::string& path) {
-    const std::string folder = WithoutTrailingSeparator(path);
-    if (const PathStatus status = StatPath(folder); status.kind == PathKind::Folder) {
-        return 0;
+IoResult CreateFolders(const std::string& folder, std::string_view below) {
+    std::vector<std::string_view> names;
+    for (std::size_t start = 0; start < below.size();) {
+        const std::size_t end = std::min(below.find_first_of("\\/", start), below.size());
+        if (end > start) {
+            names.push_back(below.substr(start, end - start));
+        }
+        start = end + 1;
     }
-    const std::size_t root = RootLength(folder);
-    const std::size_t cut = folder.find_last_of("\\/");
-    if (cut != std::string::npos && cut >= root && cut > 0) {
-        if (const int parent = CreateFolders(folder.substr(0, std::max(cut, root))); parent != 0) {
-            return parent;
+    if (std::any_of(names.begin(), names.end(), IsReservedName)) {
+        return IoResult::Failed(IoStep::CreateFolder, IoCause::ReservedName);
+    }
+    std::string path = folder;
+    for (const std::string_view name : names) {
+        path = JoinPath(path, name);
+        if (const int error = CreateFolder(path); error != 0) {
+            return IoResult::Failed(IoStep::CreateFolder, error);
         }
     }
-    return CreateFolder(folder);
+    return {};
 }
 
-std::string MakeAbsolute(const std::string& folder) {
+std::string MakeAbsolute(const std::string& path) {
     bool valid = true;
-    const std::wstring wide = Widen(folder.empty() ? std::string(".") : folder, &valid);
-    if (!valid) {
-        return folder;
-    }
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return folder;
-    }
-    std::wstring full(size, L'\0');
-    full.resize(::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
-    return Narrow(full);
+    const std::wstring wide = Widen(path, &valid);
+    return valid ? Narrow(CanonicalPath(wide)) : path;
 }
 
 std::string WithoutTrailingSeparator(std::string path) {
-    const std::size_t root = RootLength(path);
+    const std::size_t root = RootLength<char>(path);
     while (path.size() > std::max<std::size_t>(root, 1) && IsSeparator(path.back())) {
         path.pop_back();
     }
@@ -251,7 +240,7 @@ PathParts SplitPath(const std::string& path) {
         }
         return {".", path};
     }
-    const std::size_t root = RootLength(path);
+    const std::size_t root = RootLength<char>(path);
     return {cut + 1 <= root ? path.substr(0, root) : path.substr(0, cut), path.substr(cut + 1)};
 }
 
@@ -273,6 +262,17 @@ std::string NameKey(std::string_view path) {
         c = c == L'/' ? L'\\' : c;
     }
     return Narrow(UpperCase(wide));
+}
+
+std::string StoredName(const std::string& path) {
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileExW(SystemPath(path).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+        return path;
+    }
+    ::FindClose(find);
+    return JoinPath(SplitPath(path).folder, Narrow(data.cFileName));
 }
 
 FolderHandle::FolderHandle(const std::string& path)

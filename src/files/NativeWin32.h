@@ -17,11 +17,17 @@ struct FolderHandle::Native {
 
 /// The identity of the file or folder `handle` is open on: the volume and its 128-bit file id,
 /// or, where the file system numbers files unreliably (FAT, exFAT, some servers), its final path.
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity);
+/// `*numbered` (when given) says which: true for the file system's own number, which the entries
+/// of a folder listed on that volume carry too.
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity, bool* numbered = nullptr);
 
-/// The identity of a file by its path alone, as Windows compares names: for files a scan lists,
-/// where opening each to ask would cost more than the whole conversion.
-FileIdentity PathIdentity(const std::string& path);
+/// The identity of what the system path `path` ("\\?\C:\…") names, links followed; false when
+/// it cannot be opened.
+bool IdentityOfPath(const std::wstring& path, FileIdentity& identity);
+
+/// An identity made from a path exactly as written, for what the file system gives no number:
+/// two names that differ in case alone are two files, as the listing shows them.
+FileIdentity IdentityOfName(std::wstring_view path);
 
 /// The HANDLE a writer or a reader keeps in its integer member (a descriptor on Linux).
 inline HANDLE AsHandle(std::intptr_t value) {

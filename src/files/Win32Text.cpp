@@ -1,5 +1,6 @@
 #include "files/Win32Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <windows.h>
 
@@ -40,40 +41,81 @@ std::string Narrow(std::wstring_view utf16) {
 
 namespace {
 
-bool IsAbsolute(std::wstring_view path) {
-    const bool drive = path.size() >= 3 && path[1] == L':' && (path[2] == L'\\');
-    return drive || path.starts_with(L"\\\\");
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
+
+// Whether `path` (with '\' only) is absolute and names every folder once: no ".", no "..", no
+// empty name between separators or at its end. A folder made canonical and the names a scan
+// joined to it always are.
+bool IsCanonical(std::wstring_view path) {
+    const std::size_t root = RootLength(path);
+    if (root == 0 || path.size() == root) {
+        return root != 0;
+    }
+    std::size_t start = root;
+    for (;;) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        const std::wstring_view name = path.substr(start, end - start);
+        if (name.empty() || name == L"." || name == L"..") {
+            return false;
+        }
+        if (end == path.size()) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    const std::size_t root = RootLength(std::wstring_view(path));
+    while (path.size() > std::max<std::size_t>(root, 1) && path.back() == L'\\') {
+        path.pop_back();
+    }
+    return path;
 }
 
 } // namespace
 
+std::wstring CanonicalPath(std::wstring path) {
+    for (wchar_t& c : path) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    if (path.empty()) {
+        path = L".";
+    }
+    if (!path.starts_with(kLongPrefix) && !path.starts_with(kDevicePrefix)) {
+        const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        if (size > 0) {
+            std::wstring full(size, L'\0');
+            full.resize(::GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+            path = std::move(full);
+        }
+    }
+    return WithoutTrailingSeparators(std::move(path));
+}
+
 std::wstring SystemPath(const std::string& path) {
     bool valid = true;
-    std::wstring wide = Widen(path.empty() ? std::string(".") : path, &valid);
+    std::wstring wide = Widen(path, &valid);
     if (!valid) {
         return {};
     }
     for (wchar_t& c : wide) {
         c = c == L'/' ? L'\\' : c;
     }
-    if (wide.starts_with(L"\\\\?\\")) {
+    if (wide.starts_with(kLongPrefix) || wide.starts_with(kDevicePrefix)) {
         return wide;
     }
-    if (!IsAbsolute(wide)) {
-        // Only what the user typed is relative; names found by a scan are joined to an absolute
-        // folder and must not pass through here, which would drop their trailing dots and blanks.
-        const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-        if (size > 0) {
-            std::wstring full(size, L'\0');
-            const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-            full.resize(length);
-            wide = std::move(full);
+    if (!IsCanonical(wide)) {
+        wide = CanonicalPath(std::move(wide));
+        if (wide.starts_with(kLongPrefix) || wide.starts_with(kDevicePrefix)) {
+            return wide; // a device: "C:\x\CON" is "\\.\CON" to Windows
         }
     }
     if (wide.starts_with(L"\\\\")) {
         return L"\\\\?\\UNC\\" + wide.substr(2);
     }
-    return L"\\\\?\\" + wide;
+    return std::wstring(kLongPrefix) + wide;
 }
 
 int ErrnoFromWin32(unsigned long error) {

@@ -13,11 +13,7 @@ using test::TestTree;
 
 std::vector<std::string> Scan(const TestTree& tree) {
     FileScanner scanner;
-    ScanOptions options;
-    options.baseFolder = tree.Path("base");
-    options.fileMask = "**.ksc*";
-    options.includeSubfolders = 1;
-    scanner.Scan(options);
+    scanner.Scan(ScriptScanOptions(tree.Path("base")));
     std::vector<std::string> found;
     for (int i = 0; i < scanner.GetCount(); ++i) {
         found.push_back(scanner.PathAt(i).substr(tree.Path("base/").size()));

@@ -254,6 +254,20 @@ TEST(ConvertWorker, ATargetFolderThatCannotBeCreatedIsReportedOnceForAllFiles) {
     EXPECT_FALSE(TestTree::Exists(w.tree.Path("no")));
 }
 
+TEST(ConvertWorker, ASubfolderThatCannotBeMadeFailsItsFilesAndIsNamedOnce) {
+    WorkerRun w;
+    w.Songs({"sub/a.ksc", "sub/b.ksc", "c.ksc"});
+    w.tree.Write("out/sub"); // a file where the folder would go
+    w.request.keepTree = true;
+    w.Start();
+    ASSERT_THAT(w.summary.problems, ::testing::SizeIs(1));
+    EXPECT_EQ(w.summary.problems[0].kind, RunProblem::Kind::TargetFolder);
+    EXPECT_EQ(w.summary.problems[0].path, w.tree.Path("out/sub"));
+    EXPECT_EQ(w.summary.problems[0].io.step, IoStep::CreateFolder);
+    EXPECT_EQ(w.frontEnd.Texts().back(), "3/3  100% 完成（2 个文件失败）");
+    EXPECT_THAT(w.Documents(), ElementsAre("c.kmc", "sub"));
+}
+
 // A check says what the run would: same-named documents, and with a target folder the documents
 // it would replace there.
 TEST(ConvertWorker, ACheckReadsEverythingAndWritesNothing) {
