@@ -20,12 +20,12 @@ export WINEPREFIX=${WINEPREFIX:-$PWD/build/windows/wineprefix}
 wine_run=$PWD/cmake/toolchains/wine-run.sh
 "$wine_run" cmd /c exit # the prefix made and the server started before anything is timed
 
-# The prefix's own wineserver: the one whose working folder is the server folder of the prefix.
-server_dir=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" "$(stat -c %d "$WINEPREFIX")" \
-  "$(stat -c %i "$WINEPREFIX")")
+# The prefix's own wineserver: the one whose working folder is the prefix's server folder,
+# named after the prefix's device and inode.
+server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 server=
-for pid in $(pgrep -x wineserver); do
-  [[ $(readlink "/proc/$pid/cwd") == "$server_dir" ]] && server=$pid
+for pid in $(pgrep wineserver); do
+  [[ $(readlink "/proc/$pid/cwd") == */"$server_dir" ]] && server=$pid
 done
 [[ -n $server ]] || { echo "no wineserver for $WINEPREFIX" >&2; exit 1; }
 ticks=$(getconf CLK_TCK)
