@@ -25,10 +25,14 @@ namespace {
 std::binary_semaphore g_resume{0};
 
 // Half a run, then a pause until the picture is taken, then an end with a problem of each kind.
-RunSummary PausedRun(const RunRequest& request, RunControl& control, RunFrontEnd& frontEnd) {
+RunSummary PausedRun(const RunRequest& request, const RunControl& /*control*/,
+                     RunFrontEnd& frontEnd) {
     frontEnd.ShowProgress({5, 10, 50, "5/10  50% ", "1234毫秒"});
     g_resume.acquire();
-    RunSummary summary{10, 10, 1, 0, 1, false, "10/10  100% 完成（1 个文件失败）", {}};
+    RunSummary summary;
+    summary.count = summary.done = 10;
+    summary.failed = summary.warned = 1;
+    summary.finalText = "10/10  100% 完成（1 个文件失败）";
     auto problem = [&](RunProblem::Kind kind, const std::string& name) {
         RunProblem p;
         p.kind = kind;
@@ -44,7 +48,6 @@ RunSummary PausedRun(const RunRequest& request, RunControl& control, RunFrontEnd
         ScriptWarning(ScriptWarning::Kind::InvalidBytes, 3, 2, 0, "GBK");
     summary.problems.push_back(problem(RunProblem::Kind::Overwritten, "夜曲"));
     frontEnd.ShowFinished(summary);
-    control.m_bRunning = false;
     return summary;
 }
 

@@ -42,9 +42,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tolvren-windialog-XXXXXX")
 export WINEPREFIX=$work/prefix
 app= xvfb=
 cleanup() {
-    [[ -n $app ]] && kill "$app" 2>/dev/null
+    [[ -z $app ]] || kill "$app" 2>/dev/null || true
     wineserver -k >/dev/null 2>&1 || true
-    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
+    [[ -z $xvfb ]] || kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -62,11 +62,13 @@ xvfb=$!
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -municode -static -DUNICODE \
     -D_UNICODE -Isrc/ui/win32 tests/windialog/Probe.cpp -o "$work/probe.exe" &
 compiling=$!
-win cmd /c exit 2>/dev/null
-wait "$compiling" || fail "the probe did not build"
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 [[ -s $work/display ]] || fail "Xvfb did not start"
+# Before wine's first program: its desktop process may start with it, and one started without a
+# display would leave every window of the prefix without one.
 export DISPLAY=:$(cat "$work/display")
+win cmd /c exit 2>/dev/null
+wait "$compiling" || fail "the probe did not build"
 # The bench has no SimSun: the window's font is drawn with the CJK font that is there. Without a
 # window manager wine draws the windows' frames itself.
 fonts='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
