@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         dialog.findChild<QPushButton*>(kStart)->click();
-        while (dialog.IsRunActive()) {
+        while (dialog.Controller().IsRunActive()) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         std::printf("%lld\n", static_cast<long long>(timer.elapsed()));

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     ok = Save(dialog, folder + QStringLiteral("/running.png")) && ok;
 
     g_resume.release();
-    while (dialog.IsRunActive()) {
+    while (dialog.Controller().IsRunActive()) {
         QTest::qWait(10);
     }
     ok = Save(dialog, folder + QStringLiteral("/finished.png")) && ok;

@@ -463,35 +463,58 @@ std::string DescribeProblemLine(const RunProblem& problem, Language language) {
     }
 }
 
-std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
-                                 Language language) {
-    const bool english = language == Language::English;
-    const std::string source = Name(request.sourceDir, language);
+std::string RequestErrorHeadline(const RequestCheck& check) {
     switch (check.problem) {
     case RequestError::None:
         break;
     case RequestError::NoSource:
-        return english ? "no SOURCE given" : "请填写 KSC 路径";
+        return "请填写 KSC 路径";
     case RequestError::NoTarget:
-        return english ? "no TARGET_DIR given" : "请填写 KMC 路径";
+        return "请填写 KMC 路径";
+    case RequestError::SourceMissing:
+        return "KSC 路径不存在";
+    case RequestError::SourceUnreadable:
+        return "无法读取 KSC 路径";
+    case RequestError::SourceNotAFileOrFolder:
+        return "KSC 路径既不是文件夹也不是文件";
+    case RequestError::TargetNotAFolder:
+        return "KMC 路径不是文件夹";
+    case RequestError::AuthorHasControl:
+        return "作者中不能有控制字符（如换行）";
+    }
+    return {};
+}
+
+std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
+                                 Language language) {
+    const bool english = language == Language::English;
+    const std::string source = Name(request.sourceDir, language);
+    const std::string headline = RequestErrorHeadline(check);
+    switch (check.problem) {
+    case RequestError::None:
+        break;
+    case RequestError::NoSource:
+        return english ? "no SOURCE given" : headline;
+    case RequestError::NoTarget:
+        return english ? "no TARGET_DIR given" : headline;
     case RequestError::SourceMissing:
         return english ? fmt::format("{}: no such file or folder", source)
-                       : fmt::format("KSC 路径不存在：{}", source);
+                       : fmt::format("{}：{}", headline, source);
     case RequestError::SourceUnreadable:
         return english ? fmt::format("{}: cannot read: {}", source,
                                      DescribeSystemError(check.error, language))
-                       : fmt::format("无法读取 KSC 路径 {}：{}", source,
+                       : fmt::format("{} {}：{}", headline, source,
                                      DescribeSystemError(check.error, language));
     case RequestError::SourceNotAFileOrFolder:
         return english ? fmt::format("{}: neither a folder nor a regular file", source)
-                       : fmt::format("KSC 路径既不是文件夹也不是文件：{}", source);
+                       : fmt::format("{}：{}", headline, source);
     case RequestError::TargetNotAFolder:
         return english ? fmt::format("{}: not a folder", Name(request.targetDir, language))
-                       : fmt::format("KMC 路径不是文件夹：{}", Name(request.targetDir, language));
+                       : fmt::format("{}：{}", headline, Name(request.targetDir, language));
     case RequestError::AuthorHasControl:
         return english ? fmt::format("--author: control characters are not allowed: '{}'",
                                      EscapeControls(request.author))
-                       : "作者中不能有控制字符（如换行）";
+                       : fmt::format("{}：{}", headline, EscapeControls(request.author));
     }
     return {};
 }
@@ -499,28 +522,36 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
 std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language) {
     using Outcome = OpenFolderResult::Outcome;
-    if (language == Language::Chinese) {
-        return fmt::format("无法打开目标目录：{}", Name(folder, language));
-    }
+    const bool english = language == Language::English;
     std::string why;
     switch (result.outcome) {
     case Outcome::Shown:
         break;
     case Outcome::NoDisplay:
-        why = "no display";
+        why = english ? "no display" : "没有可显示它的桌面";
         break;
     case Outcome::CannotStart:
-        why = fmt::format("cannot start {}: {}", result.program,
+        why = fmt::format(english ? "cannot start {}: {}" : "无法启动 {}：{}", result.program,
                           DescribeSystemError(result.error, language));
         break;
     case Outcome::Failed:
-        why = fmt::format("{} failed with exit status {}", result.program, result.error);
+        why = english ? fmt::format("{} failed with exit status {}", result.program, result.error)
+                      : fmt::format("{} 以退出状态 {} 结束", result.program, result.error);
         break;
     case Outcome::EndedBySignal:
-        why = fmt::format("{} ended by signal {}", result.program, result.error);
+        why = english ? fmt::format("{} ended by signal {}", result.program, result.error)
+                      : fmt::format("{} 被信号 {} 终止", result.program, result.error);
         break;
     }
-    return fmt::format("{}: cannot open folder: {}", Name(folder, language), why);
+    const std::string name = Name(folder, language);
+    return english ? fmt::format("{}: cannot open folder: {}", name, why)
+                   : fmt::format("无法打开目标目录 {}：{}", name, why);
+}
+
+std::string DescribeChoicesNotKept(const std::string& location, Language language) {
+    const std::string name = Name(location, language);
+    return language == Language::English ? fmt::format("{}: cannot keep the settings", name)
+                                         : fmt::format("无法保存设置：{}", name);
 }
 
 std::string DescribeUnknownEncoding(std::string_view name, Language language) {

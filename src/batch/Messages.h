@@ -47,14 +47,20 @@ std::string DescribeReason(const RunProblem& problem, Language language);
 /// here is escaped likewise, in English, and shown by NameForDisplay in Chinese.
 std::string DescribeProblemLine(const RunProblem& problem, Language language);
 
-/// Why a request cannot start: "no SOURCE given" / "请填写 KSC 路径".
+/// Why a request cannot start: "no SOURCE given" / "请填写 KSC 路径", with the path, the cause and
+/// the author as they are concerned: "KSC 路径不存在：/songs".
 std::string DescribeRequestError(const RequestCheck& check, const RunRequest& request,
                                  Language language);
+/// The same in short, for the dialog's bar: "KSC 路径不存在".
+std::string RequestErrorHeadline(const RequestCheck& check);
 
 /// The folder of a run could not be shown in the file browser: "FOLDER: cannot open folder: no
-/// display" / "无法打开目标目录：FOLDER".
+/// display" / "无法打开目标目录 FOLDER：没有可显示它的桌面".
 std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResult& result,
                                 Language language);
+
+/// A dialog's choices could not be kept for its next launch: "无法保存设置：LOCATION".
+std::string DescribeChoicesNotKept(const std::string& location, Language language);
 
 /// A folder named on the dialog's command line that is none: "FOLDER: not a folder" /
 /// "不是文件夹：FOLDER".

@@ -1,15 +1,12 @@
 #include "ui/ConverterApp.h"
 
-#include "batch/ConvertWorker.h"
-#include "batch/Messages.h"
-#include "ui/CommandLineInfo.h"
+#include "dialog/CommandLineInfo.h"
 #include "ui/ConverterDialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/PathText.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTranslator>
 #include <cstdio>
 
@@ -43,29 +40,27 @@ bool LoadQtChineseTexts(QCoreApplication& app) {
 }
 
 int ConverterApp::InitInstance() {
-    const CommandLineInfo info = ParseCommandLine(arguments());
-    if (!info.usageError.isEmpty()) {
-        std::fprintf(stderr, "tolvren: %s\nTry 'tolvren --help' for more information.\n",
-                     EscapeControls(info.usageError.toLocal8Bit().toStdString()).c_str());
+    std::vector<std::string> args;
+    for (const QString& arg : arguments().mid(1)) {
+        args.push_back(ToPath(arg));
+    }
+    // Qt has taken the options it knows by now; anything else is a typing mistake.
+    const CommandLineInfo info = ParseCommandLine(args);
+    if (info.action == CommandLineInfo::Action::UsageError) {
+        std::fputs(UsageErrorText("tolvren", info.usageError).c_str(), stderr);
         return kExitUsage;
     }
-    ConverterDialog dialog(&ConvertWorker);
-    if (!info.sourceFolder.isEmpty()) {
-        dialog.SetSourceFolder(info.sourceFolder);
-    }
+    ConverterDialog dialog;
     // The dialog closes only when no run is left (an Exit during a run waits for the worker), so
     // nothing is running when the event loop ends and the dialog is destroyed.
     connect(&dialog, &QDialog::finished, this, &QCoreApplication::quit);
     dialog.show();
-    if (!info.notAFolder.isEmpty()) {
-        const std::string name = ToPath(info.notAFolder);
-        std::fprintf(stderr, "tolvren: %s\n", DescribeNotAFolder(name, Language::English).c_str());
+    if (info.folder) {
         // Started from a launcher, nobody sees stderr: the window says it as well.
-        auto* box = new QMessageBox(QMessageBox::Warning, dialog.windowTitle(),
-                                    FromText(DescribeNotAFolder(name, Language::Chinese)),
-                                    QMessageBox::Ok, &dialog);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        if (!ConverterController::FolderOfArgument(*info.folder)) {
+            std::fputs(NotAFolderText("tolvren", *info.folder).c_str(), stderr);
+        }
+        dialog.Controller().OpenFolder(*info.folder);
     }
     exec();
     return 0;

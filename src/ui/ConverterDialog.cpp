@@ -1,6 +1,5 @@
 #include "ui/ConverterDialog.h"
 
-#include "batch/Messages.h"
 #include "ui/AboutDialog.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
@@ -12,12 +11,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,76 +20,52 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QUrl>
-#include <algorithm>
-#include <optional>
-#include <pwd.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace tolvren {
 
 namespace {
 
-// A folder dropped from a file manager, or "" when the drop holds anything else.
-QString DroppedFolder(const QMimeData* mime) {
-    if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) {
-        return {};
-    }
-    const QUrl url = mime->urls().front();
-    if (!url.isLocalFile()) {
-        return {};
-    }
-    const QFileInfo info(url.toLocalFile());
-    return info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : QString();
-}
-
-// A leading "~" is the home folder, as a shell reads a typed path; "~user" and a "~" further on
-// stay as typed.
-QString ExpandHome(const QString& typed) {
-    if (typed != QLatin1Char('~') && !typed.startsWith(QLatin1String("~/"))) {
-        return typed;
-    }
-    QString home = qEnvironmentVariable("HOME");
-    if (home.isEmpty()) {
-        // What a shell falls back on when HOME is not set.
-        if (const passwd* user = ::getpwuid(::getuid()); user != nullptr) {
-            home = QFile::decodeName(user->pw_dir);
-        }
-    }
-    return home.isEmpty() ? typed : home + typed.mid(1);
-}
-
-// The choices the window was left with, kept in $XDG_CONFIG_HOME/Tolvren/Tolvren.conf.
-class SettingsStore : public ChoiceStore {
-public:
-    std::optional<std::string> Read(std::string_view name) const override {
-        const QVariant value = m_settings.value(Key(name));
-        return value.isValid() ? std::optional(value.toString().toStdString()) : std::nullopt;
-    }
-    void Write(std::string_view name, const std::string& value) override {
-        m_settings.setValue(Key(name), QString::fromStdString(value));
-    }
-
-private:
-    static QString Key(std::string_view name) {
-        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    }
-    mutable QSettings m_settings{QStringLiteral("Tolvren"), QStringLiteral("Tolvren")};
-};
-
 // The window shows the newest state of a run this often; nobody sees more than one per frame.
 constexpr int kFrameMs = 16;
 
+QString Key(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+// What is dragged onto the source box, as paths: a URL that is no local file stays "", which no
+// drop takes.
+std::vector<std::string> DraggedPaths(const QMimeData* mime) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : mime->urls()) {
+        paths.push_back(url.isLocalFile() ? ToPath(url.toLocalFile()) : std::string());
+    }
+    return paths;
+}
+
 } // namespace
 
-ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
-    : QDialog(parent), m_folderOpener([](const QString& folder) {
-          return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-      }),
-      // Called on the worker's thread: the queued connection brings it to this one.
-      m_monitor(std::move(runFunction), [this] { emit WorkerReturned(); }) {
+std::optional<std::string> SettingsStore::Read(std::string_view name) const {
+    const QVariant value = m_settings.value(Key(name));
+    return value.isValid() ? std::optional(value.toString().toStdString()) : std::nullopt;
+}
+
+bool SettingsStore::Write(std::string_view name, const std::string& value) {
+    m_settings.setValue(Key(name), QString::fromStdString(value));
+    return true; // QSettings writes the file at Flush
+}
+
+bool SettingsStore::Flush() {
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
+}
+
+std::string SettingsStore::Location() const {
+    return ToPath(m_settings.fileName());
+}
+
+ConverterDialog::ConverterDialog(ConverterController::RunFunction run, QWidget* parent)
+    : QDialog(parent), m_controller(*this, m_store, std::move(run)) {
     setWindowTitle(QStringLiteral("Tolvren 批量转换器"));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -109,52 +80,13 @@ ConverterDialog::ConverterDialog(RunFunction runFunction, QWidget* parent)
     auto* about = new QAction(QStringLiteral("关于 Tolvren(&A)..."), this);
     about->setObjectName(QLatin1String(ids::kAboutAction));
     about->setShortcut(QKeySequence::HelpContents);
-    connect(about, &QAction::triggered, this, &ConverterDialog::OnAbout);
+    connect(about, &QAction::triggered, this, [this] { AboutDialog(this).exec(); });
     addAction(separator);
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    m_btnStop->setEnabled(false);
-    m_btnDetails->setEnabled(false);
-    ApplyChoices(RestoreChoices(SettingsStore()));
+    m_controller.OnInitDialog();
 }
-
-void ConverterDialog::SetSourceFolder(const QString& folder) {
-    ApplySourceFolder(folder);
-    m_editSource->selectAll();
-}
-
-void ConverterDialog::ApplyChoices(const DialogChoices& choices) {
-    m_strSourceDir = FromText(choices.sourceDir);
-    m_strTargetDir = FromText(choices.targetDir);
-    m_strAuthor = FromText(choices.author);
-    UpdateData(Exchange::ToControls);
-    // The first box has the focus: typing replaces a restored folder, as in a Windows dialog.
-    m_editSource->selectAll();
-    m_formatGroup->button(static_cast<int>(choices.format))->setChecked(true);
-    m_comboEncoding->setCurrentIndex(
-        m_comboEncoding->findData(QString::fromStdString(choices.encoding)));
-    m_checkOpenTarget->setChecked(choices.openTarget);
-}
-
-DialogChoices ConverterDialog::CurrentChoices() {
-    UpdateData(Exchange::FromControls);
-    return {m_strSourceDir.toStdString(),
-            m_strTargetDir.toStdString(),
-            m_strAuthor.toStdString(),
-            static_cast<OutputFormat>(m_formatGroup->checkedId()),
-            m_comboEncoding->currentData().toString().toStdString(),
-            m_checkOpenTarget->isChecked()};
-}
-
-void ConverterDialog::Close() {
-    // Only ever without a run: an Exit during one closes the window when the worker has returned.
-    SettingsStore store;
-    StoreChoices(CurrentChoices(), store);
-    QDialog::reject();
-}
-
-ConverterDialog::~ConverterDialog() = default; // the monitor ends a run that is still going
 
 void ConverterDialog::CreateControls() {
     const DialogUnits du(font());
@@ -185,6 +117,8 @@ void ConverterDialog::CreateControls() {
         control->setAutoDefault(false);
         return control;
     };
+    // The labels reach up to their boxes, as in the Windows dialog's template, so that a font
+    // wider than SimSun cuts none of them off.
     auto label = [this, &place](const QString& text, int x, int y, int w, QWidget* buddy) {
         auto* control = new QLabel(text, this);
         control->setTextFormat(Qt::PlainText);
@@ -197,10 +131,14 @@ void ConverterDialog::CreateControls() {
     m_editSource = edit(ids::kSourceEdit, 22, QStringLiteral("KSC路径"));
     m_editTarget = edit(ids::kTargetEdit, 40, QStringLiteral("KMC路径"));
     m_editAuthor = edit(ids::kAuthorEdit, 58, QStringLiteral("作者"));
-    m_radioKmc = radio(ids::kKmcRadio, QStringLiteral("KMC"), 59);
-    m_radioXml = radio(ids::kXmlRadio, QStringLiteral("XML"), 97);
-    QRadioButton* radioLrc = radio(ids::kLrcRadio, QStringLiteral("LRC"), 135);
-    QRadioButton* radioAss = radio(ids::kAssRadio, QStringLiteral("ASS"), 173);
+    m_formatGroup = new QButtonGroup(this);
+    for (const auto& [id, text, format, x] :
+         {std::tuple{ids::kKmcRadio, "KMC", OutputFormat::Kmc, 59},
+          {ids::kXmlRadio, "XML", OutputFormat::Xml, 97},
+          {ids::kLrcRadio, "LRC", OutputFormat::Lrc, 135},
+          {ids::kAssRadio, "ASS", OutputFormat::Ass, 173}}) {
+        m_formatGroup->addButton(radio(id, QLatin1String(text), x), static_cast<int>(format));
+    }
     m_comboEncoding = new QComboBox(this);
     place(m_comboEncoding, ids::kEncodingCombo, 59, 93, 66, 13);
     m_comboEncoding->setAccessibleName(QStringLiteral("编码"));
@@ -219,14 +157,14 @@ void ConverterDialog::CreateControls() {
     auto* group = new QGroupBox(QStringLiteral("转换"), this);
     place(group, nullptr, 7, 7, 287, 142);
     group->lower(); // a frame behind the controls, not a cover over them
-    label(QStringLiteral("KSC路径："), 18, 26, 36, m_editSource);
-    label(QStringLiteral("KMC路径："), 18, 43, 36, m_editTarget);
+    label(QStringLiteral("KSC路径："), 18, 26, 39, m_editSource);
+    label(QStringLiteral("KMC路径："), 18, 43, 39, m_editTarget);
     QPushButton* browseSource = button(ids::kBrowseSource, QStringLiteral("浏览"), 242, 22, 49);
     browseSource->setAccessibleName(QStringLiteral("浏览 KSC路径"));
     QPushButton* browseTarget = button(ids::kBrowseTarget, QStringLiteral("浏览"), 242, 41, 49);
     browseTarget->setAccessibleName(QStringLiteral("浏览 KMC路径"));
-    label(QStringLiteral("文件后缀："), 14, 77, 40, m_radioKmc);
-    label(QStringLiteral("编码："), 30, 95, 25, m_comboEncoding);
+    label(QStringLiteral("文件后缀："), 14, 77, 43, m_formatGroup->buttons().front());
+    label(QStringLiteral("编码："), 30, 95, 27, m_comboEncoding);
     m_progress = new TextProgressCtrl(this);
     place(m_progress, ids::kProgress, 60, 110, 178, 14);
     m_progress->setAccessibleName(QStringLiteral("转换进度"));
@@ -234,193 +172,30 @@ void ConverterDialog::CreateControls() {
     m_staticElapsed->setTextFormat(Qt::PlainText);
     place(m_staticElapsed, ids::kElapsed, 245, 112, 42, 12);
     m_staticElapsed->setAccessibleName(QStringLiteral("用时"));
-    label(QStringLiteral("转换进度："), 14, 113, 40, m_progress);
-    label(QStringLiteral("作者："), 30, 60, 25, m_editAuthor);
+    label(QStringLiteral("转换进度："), 14, 113, 43, m_progress);
+    label(QStringLiteral("作者："), 30, 60, 27, m_editAuthor);
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignCenter);
     place(icon, ids::kIcon, 32, 125, 20, 20);
 
-    connect(browseSource, &QPushButton::clicked, this, &ConverterDialog::OnBrowseSource);
-    connect(browseTarget, &QPushButton::clicked, this, &ConverterDialog::OnBrowseTarget);
-    connect(m_btnStart, &QPushButton::clicked, this, &ConverterDialog::OnStart);
-    connect(m_btnStop, &QPushButton::clicked, this, &ConverterDialog::OnStop);
+    connect(browseSource, &QPushButton::clicked, this, [this] { m_controller.OnBrowseSource(); });
+    connect(browseTarget, &QPushButton::clicked, this, [this] { m_controller.OnBrowseTarget(); });
+    connect(m_btnStart, &QPushButton::clicked, this, [this] { m_controller.OnStart(); });
+    connect(m_btnStop, &QPushButton::clicked, this, [this] { m_controller.OnStop(); });
     connect(m_btnExit, &QPushButton::clicked, this, &ConverterDialog::reject);
-    connect(m_btnDetails, &QPushButton::clicked, this, &ConverterDialog::OnDetails);
-
-    m_editSource->installEventFilter(this);
-
-    // The format is read from the group when a run starts.
-    m_formatGroup = new QButtonGroup(this);
-    for (const auto& [control, format] :
-         {std::pair{m_radioKmc, OutputFormat::Kmc}, std::pair{m_radioXml, OutputFormat::Xml},
-          std::pair{radioLrc, OutputFormat::Lrc}, std::pair{radioAss, OutputFormat::Ass}}) {
-        m_formatGroup->addButton(control, static_cast<int>(format));
-    }
-
+    connect(m_btnDetails, &QPushButton::clicked, this, [this] { m_controller.OnDetails(); });
     // From the worker's thread, delivered on this one.
-    connect(this, &ConverterDialog::WorkerReturned, this, &ConverterDialog::OnRunFinished,
-            Qt::QueuedConnection);
+    connect(
+        this, &ConverterDialog::WorkerReturned, this, [this] { m_controller.OnRunFinished(); },
+        Qt::QueuedConnection);
     m_refreshTimer.setInterval(kFrameMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &ConverterDialog::ShowSnapshot);
-}
-
-namespace {
-
-template <typename Control>
-void SetTextIfChanged(Control* control, const QString& text) {
-    if (control->text() != text) {
-        control->setText(text);
-    }
-}
-
-} // namespace
-
-void ConverterDialog::UpdateData(Exchange direction) {
-    if (direction == Exchange::FromControls) {
-        m_strSourceDir = m_editSource->text();
-        m_strTargetDir = m_editTarget->text();
-        m_strAuthor = m_editAuthor->text();
-    } else {
-        // Only what differs is written: the refresh after every file then costs nothing for
-        // boxes nobody touched, while anything typed into them during a run is still replaced.
-        SetTextIfChanged(m_editSource, m_strSourceDir);
-        SetTextIfChanged(m_editTarget, m_strTargetDir);
-        SetTextIfChanged(m_editAuthor, m_strAuthor);
-    }
-}
-
-void ConverterDialog::OnBrowseSource() {
-    const QString folder = m_folderPicker(this);
-    if (!folder.isEmpty()) {
-        ApplySourceFolder(folder);
-    }
-}
-
-void ConverterDialog::OnBrowseTarget() {
-    const QString folder = m_folderPicker(this);
-    if (folder.isEmpty()) {
-        return;
-    }
-    // What the user typed into the other boxes is kept: the refresh below writes every field.
-    UpdateData(Exchange::FromControls);
-    m_strTargetDir = folder;
-    UpdateData(Exchange::ToControls);
-}
-
-void ConverterDialog::ApplySourceFolder(const QString& folder) {
-    UpdateData(Exchange::FromControls);
-    m_strSourceDir = folder;
-    if (!m_strSourceDir.endsWith(QLatin1Char('/'))) {
-        m_strSourceDir += QLatin1Char('/');
-    }
-    // The proposal: a "kmc" folder inside the source, replacing any target chosen before.
-    m_strTargetDir = m_strSourceDir + QStringLiteral("kmc");
-    UpdateData(Exchange::ToControls);
-}
-
-void ConverterDialog::OnStart() {
-    if (IsRunActive()) {
-        return;
-    }
-    UpdateData(Exchange::FromControls);
-    RunRequest request;
-    request.sourceDir = ToPath(ExpandHome(m_strSourceDir));
-    request.targetDir = ToPath(ExpandHome(m_strTargetDir));
-    request.author = m_strAuthor.toStdString();
-    const std::optional<InputEncoding> encoding =
-        InputEncoding::FromName(m_comboEncoding->currentData().toString().toStdString());
-    if (!encoding) {
-        // Only an ICU built without that code page gets here.
-        m_progress->SetWindowText(FromText(DescribeUnknownEncoding(
-            m_comboEncoding->currentText().toStdString(), Language::Chinese)));
-        return;
-    }
-    request.encoding = *encoding;
-    if (const RequestCheck check = ValidateRequest(request); !check.ok()) {
-        // Nothing starts; the bar says what is missing.
-        m_progress->SetWindowText(
-            FromText(DescribeRequestError(check, request, Language::Chinese)));
-        return;
-    }
-    request.format = static_cast<OutputFormat>(m_formatGroup->checkedId());
-    if (!m_monitor.Start(request)) {
-        return; // no thread: the buttons stay as they are
-    }
-    m_btnStart->setEnabled(false);
-    m_btnStop->setEnabled(true);
-    m_btnDetails->setEnabled(false);
-    m_progress->setToolTip({});
-    m_refreshTimer.start();
-}
-
-void ConverterDialog::OnStop() {
-    m_monitor.RequestStop();
-}
-
-void ConverterDialog::OnCancel() {
-    m_monitor.RequestExit();
-    if (!IsRunActive()) {
-        Close();
-    }
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { m_controller.OnFrame(); });
+    m_editSource->installEventFilter(this);
 }
 
 void ConverterDialog::reject() {
-    OnCancel();
-}
-
-void ConverterDialog::OnAbout() {
-    AboutDialog about(this);
-    about.exec();
-}
-
-void ConverterDialog::OnDetails() {
-    if (IsRunActive()) {
-        return; // the summary belongs to the worker until it has returned
-    }
-    auto* list = new ProblemListDialog(m_summary.problems, this);
-    list->setAttribute(Qt::WA_DeleteOnClose);
-    list->open();
-}
-
-void ConverterDialog::ShowSnapshot() {
-    const std::optional<RunMonitor::Snapshot> snapshot = m_monitor.TakeSnapshot();
-    if (!snapshot) {
-        return;
-    }
-    if (snapshot->positionChanged) {
-        m_progress->SetPos(snapshot->position);
-    }
-    m_progress->SetWindowText(FromText(snapshot->text));
-    // The elapsed text keeps its last value until the first file of a run is done.
-    if (!snapshot->elapsed.empty()) {
-        m_staticElapsed->setText(FromText(snapshot->elapsed));
-    }
-    // Every refresh writes the fields back, so text typed into the boxes during a run is
-    // replaced.
-    UpdateData(Exchange::ToControls);
-}
-
-void ConverterDialog::OnRunFinished() {
-    m_summary = m_monitor.Finish();
-    m_refreshTimer.stop();
-    ShowSnapshot();
-    m_progress->setToolTip(FromText(ProblemCountsText(m_summary)));
-    m_btnDetails->setEnabled(!m_summary.problems.empty());
-    m_btnStart->setEnabled(true);
-    m_btnStop->setEnabled(false);
-    // Read now, as the run ends: the box may have been ticked or cleared meanwhile.
-    if (m_checkOpenTarget->isChecked() && !m_folderOpener(FromPath(m_summary.target))) {
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, windowTitle(),
-                            FromText(DescribeOpenFailure(m_summary.target, {}, Language::Chinese)),
-                            QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    }
-    if (m_monitor.ExitRequested()) {
-        Close();
-    }
+    m_controller.OnCancel(); // Exit, Esc and the close box
 }
 
 bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -431,7 +206,7 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!DroppedFolder(drag->mimeData()).isEmpty()) {
+        if (ConverterController::AcceptsDrop(DraggedPaths(drag->mimeData()))) {
             drag->acceptProposedAction();
             return true;
         }
@@ -444,17 +219,108 @@ bool ConverterDialog::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        const QString folder = DroppedFolder(drop->mimeData());
-        if (folder.isEmpty()) {
-            return drop->mimeData()->hasUrls();
+        if (!drop->mimeData()->hasUrls()) {
+            return false;
         }
         drop->acceptProposedAction();
-        ApplySourceFolder(folder);
+        m_controller.OnDrop(DraggedPaths(drop->mimeData()));
         return true;
     }
     default:
         return false;
     }
+}
+
+QLineEdit* ConverterDialog::Box(Field field) const {
+    return field == Field::SourceDir   ? m_editSource
+           : field == Field::TargetDir ? m_editTarget
+                                       : m_editAuthor;
+}
+
+std::string ConverterDialog::GetText(Field field) const {
+    if (field == Field::Elapsed) {
+        return m_staticElapsed->text().toStdString();
+    }
+    const QString text = Box(field)->text();
+    return field == Field::Author ? text.toStdString() : ToPath(text);
+}
+
+void ConverterDialog::SetText(Field field, const std::string& text) {
+    if (field == Field::Elapsed) {
+        m_staticElapsed->setText(FromText(text));
+    } else {
+        Box(field)->setText(field == Field::Author ? FromText(text) : FromPath(text));
+    }
+}
+
+void ConverterDialog::SelectSource() {
+    m_editSource->selectAll();
+}
+
+DialogOptions ConverterDialog::GetOptions() const {
+    return {static_cast<OutputFormat>(m_formatGroup->checkedId()),
+            m_comboEncoding->currentData().toString().toStdString(),
+            m_checkOpenTarget->isChecked()};
+}
+
+void ConverterDialog::SetOptions(const DialogOptions& options) {
+    m_formatGroup->button(static_cast<int>(options.format))->setChecked(true);
+    m_comboEncoding->setCurrentIndex(
+        m_comboEncoding->findData(QString::fromStdString(options.encoding)));
+    m_checkOpenTarget->setChecked(options.openTarget);
+}
+
+void ConverterDialog::SetPos(int pos) {
+    m_progress->SetPos(pos);
+}
+
+void ConverterDialog::SetBarText(const std::string& text) {
+    m_progress->SetWindowText(FromText(text));
+}
+
+void ConverterDialog::SetProblemTip(const std::string& text) {
+    m_progress->setToolTip(FromText(text));
+}
+
+void ConverterDialog::SetRunning(bool running) {
+    m_btnStart->setEnabled(!running);
+    m_btnStop->setEnabled(running);
+}
+
+void ConverterDialog::EnableDetails(bool enable) {
+    m_btnDetails->setEnabled(enable);
+}
+
+void ConverterDialog::SetFrameTimer(bool on) {
+    if (on) {
+        m_refreshTimer.start();
+    } else {
+        m_refreshTimer.stop();
+    }
+}
+
+void ConverterDialog::PostRunReturned() {
+    emit WorkerReturned(); // queued: OnRunFinished runs on the window's thread
+}
+
+std::string ConverterDialog::PickFolder(const std::string& startFolder) {
+    return ToPath(m_folderPicker(this, FromPath(startFolder)));
+}
+
+void ConverterDialog::ShowWarning(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, windowTitle(), FromText(text), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText); // a "<" in a path is no markup
+    box.exec();
+}
+
+void ConverterDialog::ShowProblems(const std::vector<RunProblem>& problems) {
+    auto* list = new ProblemListDialog(problems, this);
+    list->setAttribute(Qt::WA_DeleteOnClose);
+    list->open();
+}
+
+void ConverterDialog::CloseWindow() {
+    QDialog::reject();
 }
 
 } // namespace tolvren

@@ -1,6 +1,6 @@
 #include "ui/ProblemListDialog.h"
 
-#include "batch/Messages.h"
+#include "dialog/ProblemList.h"
 #include "ui/DialogUnits.h"
 #include "ui/PathText.h"
 
@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <functional>
 
 namespace tolvren {
@@ -52,6 +51,7 @@ public:
     const RunProblem& Problem(int row) const {
         return m_problems.at(static_cast<std::size_t>(row));
     }
+    const std::vector<RunProblem>& Problems() const { return m_problems; }
 
 private:
     std::vector<RunProblem> m_problems;
@@ -119,22 +119,12 @@ ProblemListDialog::ProblemListDialog(std::vector<RunProblem> problems, QWidget* 
 }
 
 QString ProblemListDialog::CopiedText() const {
-    const auto* model = static_cast<const ProblemModel*>(m_table->model());
-    QList<int> rows;
+    std::vector<std::size_t> rows;
     for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
-        rows << index.row();
+        rows.push_back(static_cast<std::size_t>(index.row()));
     }
-    if (rows.isEmpty()) {
-        for (int row = 0; row < model->rowCount({}); ++row) {
-            rows << row;
-        }
-    }
-    std::sort(rows.begin(), rows.end());
-    std::vector<const RunProblem*> problems;
-    for (const int row : rows) {
-        problems.push_back(&model->Problem(row));
-    }
-    return FromText(ProblemListText(problems));
+    const auto* model = static_cast<const ProblemModel*>(m_table->model());
+    return FromText(CopiedProblems(model->Problems(), std::move(rows)));
 }
 
 void ProblemListDialog::Copy() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/RunState.h"
+#include "dialog/ProblemList.h"
 
 #include <QDialog>
 #include <vector>

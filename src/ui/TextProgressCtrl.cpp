@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QResizeEvent>
-#include <algorithm>
 
 namespace tolvren {
 
@@ -16,52 +15,18 @@ TextProgressCtrl::TextProgressCtrl(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void TextProgressCtrl::SetRange(int lower, int upper) {
-    m_nLower = lower;
-    m_nUpper = upper;
-}
-
 int TextProgressCtrl::SetPos(int pos) {
-    const int previous = m_nPosition;
-    m_nPosition = pos;
-    const int width = FilledWidth(contentsRect().width());
-    if (width != m_nLastBarWidth) {
-        m_nLastBarWidth = width;
+    const int previous = m_model.GetPos();
+    if (m_model.SetPos(pos, contentsRect().width())) {
         repaint();
     }
     return previous;
 }
 
 void TextProgressCtrl::SetWindowText(const QString& text) {
-    if (text == m_strCaption) {
-        return;
+    if (m_model.SetCaption(text.toStdString())) {
+        update();
     }
-    m_strCaption = text;
-    update();
-}
-
-double TextProgressCtrl::Fraction() const {
-    return static_cast<double>(m_nPosition - m_nLower) / static_cast<double>(m_nUpper - m_nLower);
-}
-
-int TextProgressCtrl::FilledWidth(int width) const {
-    if (m_nLower >= m_nUpper) {
-        return 0;
-    }
-    // A position outside the range would otherwise paint beyond the bar or backwards.
-    const double f = std::clamp(Fraction(), 0.0, 1.0);
-    return static_cast<int>(static_cast<double>(width) * f);
-}
-
-QString TextProgressCtrl::DisplayText() const {
-    if (!m_strCaption.isEmpty()) {
-        return m_strCaption;
-    }
-    if (m_nLower >= m_nUpper) {
-        return QString();
-    }
-    // Truncated, not rounded: 29 of 100 shows 28%, as the worker's own percentage does.
-    return QStringLiteral("%1%").arg(static_cast<int>(Fraction() * 100.0));
 }
 
 QSize TextProgressCtrl::sizeHint() const {
@@ -73,7 +38,7 @@ QSize TextProgressCtrl::sizeHint() const {
 void TextProgressCtrl::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     const QRect rc = contentsRect();
-    const QRect filled(rc.left(), rc.top(), FilledWidth(rc.width()), rc.height());
+    const QRect filled(rc.left(), rc.top(), m_model.FilledWidth(rc.width()), rc.height());
     const QRect empty(filled.right() + 1, rc.top(), rc.width() - filled.width(), rc.height());
 
     painter.fillRect(filled, m_crBar);
@@ -99,7 +64,7 @@ void TextProgressCtrl::paintEvent(QPaintEvent* /*event*/) {
 
 void TextProgressCtrl::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    m_nLastBarWidth = -1;
+    m_model.Resized();
 }
 
 } // namespace tolvren

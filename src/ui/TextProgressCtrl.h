@@ -1,38 +1,33 @@
 #pragma once
 
+#include "dialog/BarModel.h"
+
 #include <QColor>
 #include <QFrame>
 #include <QString>
 
 namespace tolvren {
 
-/// A progress bar that paints itself: the filled part in the highlight colour, the rest in the
-/// base colour, and one centred line of text (the caption, or the percentage while there is no
-/// caption) in the colour that contrasts with whatever lies under each piece of it.
-///
-/// Repaints are kept to what the eye can see: a new position repaints only when the filled
-/// width moves by at least one pixel, a caption only when it changes.
+/// A progress bar that paints itself from a BarModel: the filled part in the highlight colour,
+/// the rest in the base colour, and one centred line of text (the caption, or the percentage
+/// while there is no caption) in the colour that contrasts with whatever lies under each piece of
+/// it. It repaints only when the model says the eye would see a change.
 class TextProgressCtrl : public QFrame {
     Q_OBJECT
 
 public:
     explicit TextProgressCtrl(QWidget* parent = nullptr);
 
-    /// Stores the bounds; nothing is redrawn. Painting needs lower < upper.
-    void SetRange(int lower, int upper);
     /// Stores `pos` and repaints at once if the filled width in pixels changed. Returns the
     /// previous position.
     int SetPos(int pos);
-    int GetPos() const { return m_nPosition; }
+    int GetPos() const { return m_model.GetPos(); }
 
     /// The caption drawn instead of the percentage; "" brings the percentage back.
     void SetWindowText(const QString& text);
-    QString GetWindowText() const { return m_strCaption; }
-
+    QString GetWindowText() const { return QString::fromStdString(m_model.Caption()); }
     /// The text the bar shows right now.
-    QString DisplayText() const;
-    /// Width in pixels of the filled part for a bar (client area) `width` pixels wide.
-    int FilledWidth(int width) const;
+    QString DisplayText() const { return QString::fromStdString(m_model.DisplayText()); }
 
     QSize sizeHint() const override;
 
@@ -41,13 +36,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    double Fraction() const;
-
-    int m_nPosition = 0;
-    int m_nUpper = 100;
-    int m_nLower = 0;
-    QString m_strCaption;
-    int m_nLastBarWidth = -1; ///< filled width at the last repaint request; -1: none yet
+    BarModel m_model;
 
     // Read once: the text colours are the fill colours swapped, so they always contrast.
     QColor m_crBar;

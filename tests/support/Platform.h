@@ -27,5 +27,7 @@ void SetMode(const std::string& path, int mode);
 bool Exists(const std::string& path);
 /// Makes a FIFO at `path`; false where the platform has none.
 bool MakeFifo(const std::string& path);
+/// Sets the environment variable `name` as std::getenv reads it; "" removes it.
+void SetEnvironment(const char* name, const std::string& value);
 
 } // namespace tolvren::test

@@ -1,5 +1,6 @@
 #include "support/Platform.h"
 
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -76,6 +77,14 @@ bool Exists(const std::string& path) {
 
 bool MakeFifo(const std::string& path) {
     return ::mkfifo(path.c_str(), 0644) == 0;
+}
+
+void SetEnvironment(const char* name, const std::string& value) {
+    if (value.empty()) {
+        ::unsetenv(name);
+    } else {
+        ::setenv(name, value.c_str(), 1);
+    }
 }
 
 } // namespace tolvren::test

@@ -1,5 +1,6 @@
 #include "support/Platform.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -58,6 +59,10 @@ bool Exists(const std::string& path) {
 
 bool MakeFifo(const std::string& /*path*/) {
     return false;
+}
+
+void SetEnvironment(const char* name, const std::string& value) {
+    ::_putenv_s(name, value.c_str()); // "" removes it
 }
 
 } // namespace tolvren::test

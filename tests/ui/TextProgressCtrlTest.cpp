@@ -8,7 +8,7 @@ using tolvren::TextProgressCtrl;
 namespace {
 
 // A shown bar, its client area `width` pixels wide, its text unsmoothed so that every pixel is
-// one of the two colours; it counts its paints.
+// one of the two colours. When it repaints is the BarModel's, tested in tests/dialog.
 class Bar : public TextProgressCtrl {
 public:
     explicit Bar(int width) {
@@ -22,16 +22,8 @@ public:
             qFatal("the bar is not shown");
         }
         QApplication::processEvents();
-        paints = 0;
     }
     QImage Client() { return grab(contentsRect()).toImage().convertToFormat(QImage::Format_RGB32); }
-    int paints = 0;
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        ++paints;
-        TextProgressCtrl::paintEvent(event);
-    }
 };
 
 } // namespace
@@ -64,28 +56,6 @@ private slots:
         }
         QVERIFY2(textOverBar > 0 && std::abs(textOverBar - textBeyond) <= textOverBar / 2,
                  "the text is not centred");
-    }
-
-    // A new position repaints only when the edge moves by a pixel (or after a resize); a caption
-    // only when it changes.
-    void repaintsOnlyWhatTheEyeCanSee() {
-        Bar bar(50); // 2 positions per pixel: 1 -> 0 px, 2 -> 1 px, 3 -> 1 px
-        for (const auto& [pos, paints] : {std::pair{0, 1}, {1, 1}, {2, 2}, {3, 2}, {4, 3}}) {
-            bar.SetPos(pos); // the first SetPos after showing always repaints
-            QCOMPARE(bar.paints, paints);
-        }
-        bar.resize(bar.width() + 1, bar.height());
-        QApplication::processEvents();
-        bar.paints = 0;
-        bar.SetPos(4);
-        bar.SetPos(4);
-        for (const char* caption : {"", "3/10  30% ", "3/10  30% "}) {
-            bar.SetWindowText(QString::fromLatin1(caption));
-            QApplication::processEvents();
-        }
-        QCOMPARE(bar.paints, 2);
-        QCOMPARE(bar.DisplayText(),
-                 QStringLiteral("3/10  30% ")); // the caption hides the percentage
     }
 };
 

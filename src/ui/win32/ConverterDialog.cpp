@@ -1,7 +1,5 @@
 #include "ui/win32/ConverterDialog.h"
 
-#include "batch/Messages.h"
-#include "files/FileBrowser.h"
 #include "files/Win32Text.h"
 #include "ui/win32/AboutDialog.h"
 #include "ui/win32/FolderPicker.h"
@@ -37,26 +35,21 @@ std::wstring WindowText(HWND hWnd) {
     return text;
 }
 
-void SetTextIfChanged(HWND hWnd, const std::wstring& text) {
-    if (WindowText(hWnd) != text) {
-        ::SetWindowTextW(hWnd, text.c_str());
-    }
+int FieldId(ConverterView::Field field) {
+    using Field = ConverterView::Field;
+    return field == Field::SourceDir   ? IDC_SOURCE_DIR
+           : field == Field::TargetDir ? IDC_TARGET_DIR
+           : field == Field::Author    ? IDC_AUTHOR
+                                       : IDC_ELAPSED;
 }
 
 } // namespace
 
-ConverterDialog::ConverterDialog(HINSTANCE instance, RunMonitor::RunFunction run,
-                                 ChoiceStore& store)
-    : m_hInstance(instance), m_store(store),
-      // Called on the worker's thread: the message brings it to the window's.
-      m_monitor(std::move(run), [this] { ::PostMessageW(m_hWnd, kRunReturnedMessage, 0, 0); }) {}
+ConverterDialog::ConverterDialog(HINSTANCE instance, ChoiceStore& store,
+                                 ConverterController::RunFunction run)
+    : m_hInstance(instance), m_controller(*this, store, std::move(run)) {}
 
 ConverterDialog::~ConverterDialog() {
-    // A run still going ends after its file, and is joined while its message can reach a window.
-    if (m_monitor.IsActive()) {
-        m_monitor.RequestExit();
-        m_monitor.Finish();
-    }
     if (m_hWnd != nullptr) {
         ::DestroyWindow(m_hWnd);
     }
@@ -67,8 +60,7 @@ ConverterDialog::~ConverterDialog() {
     }
 }
 
-bool ConverterDialog::Create(const std::wstring& sourceFolder) {
-    m_strGivenFolder = sourceFolder;
+bool ConverterDialog::Create() {
     m_hAccelerators = ::LoadAcceleratorsW(m_hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     return ::CreateDialogParamW(m_hInstance, MAKEINTRESOURCEW(IDD_CONVERTER), nullptr, &DialogProc,
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
@@ -87,16 +79,12 @@ int ConverterDialog::RunMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-void ConverterDialog::ShowWarning(const std::string& text) {
-    ::MessageBoxW(m_hWnd, Widen(text).c_str(), WindowText(m_hWnd).c_str(), MB_OK | MB_ICONWARNING);
-}
-
 INT_PTR CALLBACK ConverterDialog::DialogProc(HWND hDlg, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(hDlg, DWLP_USER, lParam);
         auto* self = reinterpret_cast<ConverterDialog*>(lParam);
-        self->m_hWnd = hDlg;
+        self->m_hWnd = self->m_hPostTarget = hDlg;
         self->OnInitDialog();
         return TRUE; // the source box gets the focus, its text selected
     }
@@ -114,18 +102,18 @@ INT_PTR ConverterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*
         return TRUE;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-            OnAbout();
+            ShowAboutDialog(m_hInstance, m_hWnd);
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
-        OnCancel();
+        m_controller.OnCancel();
         return TRUE;
     case WM_TIMER:
-        ShowSnapshot();
+        m_controller.OnFrame();
         return TRUE;
     case kRunReturnedMessage:
-        OnRunFinished();
+        m_controller.OnRunFinished();
         return TRUE;
     case WM_DESTROY:
         ::PostQuitMessage(0);
@@ -139,25 +127,25 @@ INT_PTR ConverterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*
 void ConverterDialog::OnCommand(int id) {
     switch (id) {
     case IDC_BROWSE_SOURCE:
-        OnBrowseSource();
+        m_controller.OnBrowseSource();
         break;
     case IDC_BROWSE_TARGET:
-        OnBrowseTarget();
+        m_controller.OnBrowseTarget();
         break;
     case IDC_START:
-        OnStart();
+        m_controller.OnStart();
         break;
     case IDC_STOP:
-        OnStop();
+        m_controller.OnStop();
         break;
     case IDCANCEL:
-        OnCancel();
+        m_controller.OnCancel();
         break;
     case IDC_DETAILS:
-        OnDetails();
+        m_controller.OnDetails();
         break;
     case IDM_ABOUTBOX:
-        OnAbout();
+        ShowAboutDialog(m_hInstance, m_hWnd);
         break;
     default:
         break;
@@ -165,7 +153,7 @@ void ConverterDialog::OnCommand(int id) {
 }
 
 void ConverterDialog::OnInitDialog() {
-    m_progress.Attach(::GetDlgItem(m_hWnd, IDC_PROGRESS));
+    m_progress.Attach(Item(IDC_PROGRESS));
     if (HMENU menu = ::GetSystemMenu(m_hWnd, FALSE); menu != nullptr) {
         wchar_t text[64] = {};
         if (::LoadStringW(m_hInstance, IDS_ABOUTBOX, text, 64) > 0) {
@@ -177,14 +165,10 @@ void ConverterDialog::OnInitDialog() {
     ::LoadIconMetric(m_hInstance, MAKEINTRESOURCEW(IDI_TOLVREN), LIM_SMALL, &m_hSmallIcon);
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
-
-    const HWND encodings = ::GetDlgItem(m_hWnd, IDC_ENCODING);
     for (const EncodingChoice& choice : DialogEncodings()) {
-        ::SendMessageW(encodings, CB_ADDSTRING, 0,
+        ::SendMessageW(Item(IDC_ENCODING), CB_ADDSTRING, 0,
                        reinterpret_cast<LPARAM>(Widen(choice.text).c_str()));
     }
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_STOP), FALSE);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DETAILS), FALSE);
 
     // The bar's tooltip counts the last run's problems; without any it shows nothing.
     m_hToolTip = ::CreateWindowExW(
@@ -202,14 +186,10 @@ void ConverterDialog::OnInitDialog() {
     ::SendMessageW(m_hToolTip, TTM_SETMAXTIPWIDTH, 0, width.right);
 
     // A folder dropped from Explorer on the source box.
-    const HWND source = ::GetDlgItem(m_hWnd, IDC_SOURCE_DIR);
-    ::DragAcceptFiles(source, TRUE);
-    ::SetWindowSubclass(source, &DropProc, kDropSubclassId, reinterpret_cast<DWORD_PTR>(this));
-
-    ApplyChoices(RestoreChoices(m_store));
-    if (!m_strGivenFolder.empty()) {
-        ApplySourceFolder(m_strGivenFolder);
-    }
+    ::DragAcceptFiles(Item(IDC_SOURCE_DIR), TRUE);
+    ::SetWindowSubclass(Item(IDC_SOURCE_DIR), &DropProc, kDropSubclassId,
+                        reinterpret_cast<DWORD_PTR>(this));
+    m_controller.OnInitDialog();
 }
 
 LRESULT CALLBACK ConverterDialog::DropProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -225,182 +205,70 @@ LRESULT CALLBACK ConverterDialog::DropProc(HWND hWnd, UINT message, WPARAM wPara
 }
 
 void ConverterDialog::OnDropFiles(HDROP drop) {
-    // One folder is taken; files, or several things at once, are not.
-    if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        std::wstring path(::DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-        path.resize(::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
-        const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            ApplySourceFolder(path);
-        }
+    std::vector<std::string> paths(::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+    for (UINT i = 0; i < paths.size(); ++i) {
+        std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths[i] = Narrow(path);
     }
     ::DragFinish(drop);
-}
-
-void ConverterDialog::UpdateData(Exchange direction) {
-    const HWND source = ::GetDlgItem(m_hWnd, IDC_SOURCE_DIR);
-    const HWND target = ::GetDlgItem(m_hWnd, IDC_TARGET_DIR);
-    const HWND author = ::GetDlgItem(m_hWnd, IDC_AUTHOR);
-    if (direction == Exchange::FromControls) {
-        m_strSourceDir = WindowText(source);
-        m_strTargetDir = WindowText(target);
-        m_strAuthor = WindowText(author);
-    } else {
-        // Only what differs is written: the refresh after every file then costs nothing for
-        // boxes nobody touched, while anything typed into them during a run is still replaced.
-        SetTextIfChanged(source, m_strSourceDir);
-        SetTextIfChanged(target, m_strTargetDir);
-        SetTextIfChanged(author, m_strAuthor);
-    }
-}
-
-void ConverterDialog::ApplySourceFolder(const std::wstring& folder) {
-    UpdateData(Exchange::FromControls);
-    m_strSourceDir = folder;
-    if (m_strSourceDir.back() != L'\\') {
-        m_strSourceDir += L'\\';
-    }
-    // The proposal: a "kmc" folder inside the source, replacing any target chosen before.
-    m_strTargetDir = m_strSourceDir + L"kmc";
-    UpdateData(Exchange::ToControls);
-    // Typing replaces a folder that was not typed.
-    ::SendDlgItemMessageW(m_hWnd, IDC_SOURCE_DIR, EM_SETSEL, 0, -1);
-}
-
-void ConverterDialog::ApplyChoices(const DialogChoices& choices) {
-    m_strSourceDir = Widen(choices.sourceDir);
-    m_strTargetDir = Widen(choices.targetDir);
-    m_strAuthor = Widen(choices.author);
-    UpdateData(Exchange::ToControls);
-    for (const auto& [id, format] : kFormatRadios) {
-        ::CheckDlgButton(m_hWnd, id, format == choices.format ? BST_CHECKED : BST_UNCHECKED);
-    }
-    const auto encodings = DialogEncodings();
-    for (std::size_t i = 0; i < encodings.size(); ++i) {
-        if (choices.encoding == encodings[i].name) {
-            ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_SETCURSEL, i, 0);
-        }
-    }
-    ::CheckDlgButton(m_hWnd, IDC_OPEN_TARGET, choices.openTarget ? BST_CHECKED : BST_UNCHECKED);
-}
-
-DialogChoices ConverterDialog::CurrentChoices() {
-    UpdateData(Exchange::FromControls);
-    DialogChoices choices{Narrow(m_strSourceDir), Narrow(m_strTargetDir), Narrow(m_strAuthor)};
-    for (const auto& [id, format] : kFormatRadios) {
-        if (IsChecked(id)) {
-            choices.format = format;
-        }
-    }
-    const auto index = ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_GETCURSEL, 0, 0);
-    if (index >= 0 && static_cast<std::size_t>(index) < DialogEncodings().size()) {
-        choices.encoding = DialogEncodings()[static_cast<std::size_t>(index)].name;
-    }
-    choices.openTarget = IsChecked(IDC_OPEN_TARGET);
-    return choices;
+    m_controller.OnDrop(paths);
 }
 
 bool ConverterDialog::IsChecked(int id) const {
     return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
 }
 
-void ConverterDialog::OnBrowseSource() {
-    const std::wstring folder =
-        FolderPicker(m_hWnd, WindowText(::GetDlgItem(m_hWnd, IDC_SOURCE_DIR)));
-    if (!folder.empty()) {
-        ApplySourceFolder(folder);
-    }
+std::string ConverterDialog::GetText(Field field) const {
+    return Narrow(WindowText(Item(FieldId(field))));
 }
 
-void ConverterDialog::OnBrowseTarget() {
-    const std::wstring folder =
-        FolderPicker(m_hWnd, WindowText(::GetDlgItem(m_hWnd, IDC_TARGET_DIR)));
-    if (folder.empty()) {
-        return;
-    }
-    // What the user typed into the other boxes is kept: the refresh below writes every field.
-    UpdateData(Exchange::FromControls);
-    m_strTargetDir = folder;
-    UpdateData(Exchange::ToControls);
+void ConverterDialog::SetText(Field field, const std::string& text) {
+    ::SetWindowTextW(Item(FieldId(field)), Widen(text).c_str());
 }
 
-void ConverterDialog::OnStart() {
-    if (m_monitor.IsActive()) {
-        return;
-    }
-    const DialogChoices choices = CurrentChoices();
-    RunRequest request;
-    request.sourceDir = choices.sourceDir;
-    request.targetDir = choices.targetDir;
-    request.author = choices.author;
-    request.format = choices.format;
-    const std::optional<InputEncoding> encoding = InputEncoding::FromName(choices.encoding);
-    if (!encoding) {
-        // Only a Windows without that code page gets here.
-        m_progress.SetWindowText(
-            Widen(DescribeUnknownEncoding(choices.encoding, Language::Chinese)));
-        return;
-    }
-    request.encoding = *encoding;
-    if (const RequestCheck check = ValidateRequest(request); !check.ok()) {
-        // Nothing starts; the bar says what is missing.
-        m_progress.SetWindowText(Widen(DescribeRequestError(check, request, Language::Chinese)));
-        return;
-    }
-    if (!m_monitor.Start(request)) {
-        return; // no thread: the buttons stay as they are
-    }
-    SetRunning(true);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DETAILS), FALSE);
-    SetProblemTip(L"");
-    ::SetTimer(m_hWnd, kRefreshTimer, kFrameMs, nullptr);
+void ConverterDialog::SelectSource() {
+    ::SendDlgItemMessageW(m_hWnd, IDC_SOURCE_DIR, EM_SETSEL, 0, -1);
 }
 
-void ConverterDialog::SetRunning(bool running) {
-    const HWND start = ::GetDlgItem(m_hWnd, IDC_START);
-    const HWND stop = ::GetDlgItem(m_hWnd, IDC_STOP);
-    // The button about to be disabled hands the focus to the other, or the keyboard would be
-    // left on a control that takes no keys.
-    const HWND enabled = running ? stop : start;
-    const HWND disabled = running ? start : stop;
-    ::EnableWindow(enabled, TRUE);
-    if (::GetFocus() == disabled) {
-        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(enabled), TRUE);
+DialogOptions ConverterDialog::GetOptions() const {
+    DialogOptions options;
+    for (const auto& [id, format] : kFormatRadios) {
+        if (IsChecked(id)) {
+            options.format = format;
+        }
     }
-    ::EnableWindow(disabled, FALSE);
-    // Enter stays Start's, whichever button had the focus.
-    ::SendMessageW(m_hWnd, DM_SETDEFID, IDC_START, 0);
-}
-
-void ConverterDialog::OnStop() {
-    m_monitor.RequestStop();
-}
-
-void ConverterDialog::OnCancel() {
-    m_monitor.RequestExit();
-    if (!m_monitor.IsActive()) {
-        Close();
+    const auto index = ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_GETCURSEL, 0, 0);
+    if (index >= 0 && static_cast<std::size_t>(index) < DialogEncodings().size()) {
+        options.encoding = DialogEncodings()[static_cast<std::size_t>(index)].name;
     }
+    options.openTarget = IsChecked(IDC_OPEN_TARGET);
+    return options;
 }
 
-void ConverterDialog::Close() {
-    // Only ever without a run: an Exit during one closes the window when the worker has returned.
-    StoreChoices(CurrentChoices(), m_store);
-    ::DestroyWindow(m_hWnd);
-}
-
-void ConverterDialog::OnAbout() {
-    ShowAboutDialog(m_hInstance, m_hWnd);
-}
-
-void ConverterDialog::OnDetails() {
-    if (!m_monitor.IsActive()) { // the summary belongs to the worker until it has returned
-        ShowProblemList(m_hInstance, m_hWnd, m_summary.problems);
+void ConverterDialog::SetOptions(const DialogOptions& options) {
+    for (const auto& [id, format] : kFormatRadios) {
+        ::CheckDlgButton(m_hWnd, id, format == options.format ? BST_CHECKED : BST_UNCHECKED);
     }
+    const auto encodings = DialogEncodings();
+    for (std::size_t i = 0; i < encodings.size(); ++i) {
+        if (options.encoding == encodings[i].name) {
+            ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_SETCURSEL, i, 0);
+        }
+    }
+    ::CheckDlgButton(m_hWnd, IDC_OPEN_TARGET, options.openTarget ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void ConverterDialog::SetProblemTip(const std::wstring& text) {
-    m_strProblemTip = text;
+void ConverterDialog::SetPos(int pos) {
+    m_progress.SetPos(pos);
+}
+
+void ConverterDialog::SetBarText(const std::string& text) {
+    m_progress.SetWindowText(Widen(text));
+}
+
+void ConverterDialog::SetProblemTip(const std::string& text) {
+    m_strProblemTip = Widen(text);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = m_hWnd;
@@ -410,40 +278,50 @@ void ConverterDialog::SetProblemTip(const std::wstring& text) {
     ::SendMessageW(m_hToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void ConverterDialog::ShowSnapshot() {
-    const std::optional<RunMonitor::Snapshot> snapshot = m_monitor.TakeSnapshot();
-    if (!snapshot) {
-        return;
+void ConverterDialog::SetRunning(bool running) {
+    // The button about to be disabled hands the focus to the other, or the keyboard would be
+    // left on a control that takes no keys.
+    const HWND enabled = Item(running ? IDC_STOP : IDC_START);
+    const HWND disabled = Item(running ? IDC_START : IDC_STOP);
+    ::EnableWindow(enabled, TRUE);
+    if (::GetFocus() == disabled) {
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(enabled), TRUE);
     }
-    if (snapshot->positionChanged) {
-        m_progress.SetPos(snapshot->position);
-    }
-    m_progress.SetWindowText(Widen(snapshot->text));
-    // The elapsed text keeps its last value until the first file of a run is done.
-    if (!snapshot->elapsed.empty()) {
-        SetTextIfChanged(::GetDlgItem(m_hWnd, IDC_ELAPSED), Widen(snapshot->elapsed));
-    }
-    // Every refresh writes the fields back, so text typed into the boxes during a run is
-    // replaced.
-    UpdateData(Exchange::ToControls);
+    ::EnableWindow(disabled, FALSE);
+    // Enter stays Start's, whichever button had the focus.
+    ::SendMessageW(m_hWnd, DM_SETDEFID, IDC_START, 0);
 }
 
-void ConverterDialog::OnRunFinished() {
-    m_summary = m_monitor.Finish();
-    ::KillTimer(m_hWnd, kRefreshTimer);
-    ShowSnapshot();
-    SetProblemTip(Widen(ProblemCountsText(m_summary)));
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_DETAILS), !m_summary.problems.empty());
-    SetRunning(false);
-    // Read now, as the run ends: the box may have been ticked or cleared meanwhile.
-    if (IsChecked(IDC_OPEN_TARGET)) {
-        if (const OpenFolderResult opened = OpenInFileBrowser(m_summary.target); !opened.ok()) {
-            ShowWarning(DescribeOpenFailure(m_summary.target, opened, Language::Chinese));
-        }
+void ConverterDialog::EnableDetails(bool enable) {
+    ::EnableWindow(Item(IDC_DETAILS), enable ? TRUE : FALSE);
+}
+
+void ConverterDialog::SetFrameTimer(bool on) {
+    if (on) {
+        ::SetTimer(m_hWnd, kRefreshTimer, kFrameMs, nullptr);
+    } else {
+        ::KillTimer(m_hWnd, kRefreshTimer);
     }
-    if (m_monitor.ExitRequested()) {
-        Close();
-    }
+}
+
+void ConverterDialog::PostRunReturned() {
+    ::PostMessageW(m_hPostTarget, kRunReturnedMessage, 0, 0);
+}
+
+std::string ConverterDialog::PickFolder(const std::string& startFolder) {
+    return Narrow(FolderPicker(m_hWnd, Widen(startFolder)));
+}
+
+void ConverterDialog::ShowWarning(const std::string& text) {
+    ::MessageBoxW(m_hWnd, Widen(text).c_str(), WindowText(m_hWnd).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void ConverterDialog::ShowProblems(const std::vector<RunProblem>& problems) {
+    ShowProblemList(m_hInstance, m_hWnd, problems);
+}
+
+void ConverterDialog::CloseWindow() {
+    ::DestroyWindow(m_hWnd);
 }
 
 } // namespace tolvren::win32

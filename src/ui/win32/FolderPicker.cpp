@@ -40,9 +40,7 @@ std::wstring FolderPicker(HWND owner, const std::wstring& startFolder) {
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
     dialog->SetTitle(L"请选择文件夹...");
-    const DWORD attributes = ::GetFileAttributesW(startFolder.c_str());
-    if (!startFolder.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (!startFolder.empty()) {
         ComPtr<IShellItem> start;
         if (SUCCEEDED(::SHCreateItemFromParsingName(startFolder.c_str(), nullptr,
                                                     IID_PPV_ARGS(&start)))) {

@@ -1,6 +1,6 @@
 #include "ui/win32/ProblemListDialog.h"
 
-#include "batch/Messages.h"
+#include "dialog/ProblemList.h"
 #include "files/Win32Text.h"
 #include "ui/win32/Resource.h"
 
@@ -165,19 +165,14 @@ private:
     }
 
     void CopyToClipboard() const {
-        std::vector<const RunProblem*> rows;
+        std::vector<std::size_t> rows;
         for (int row = ListView_GetNextItem(m_hList, -1, LVNI_SELECTED); row >= 0;
              row = ListView_GetNextItem(m_hList, row, LVNI_SELECTED)) {
-            rows.push_back(&m_problems[static_cast<std::size_t>(row)]);
-        }
-        if (rows.empty()) {
-            for (const RunProblem& problem : m_problems) {
-                rows.push_back(&problem);
-            }
+            rows.push_back(static_cast<std::size_t>(row));
         }
         // Lines end in CR LF on the Windows clipboard.
         std::wstring text;
-        for (const wchar_t c : Widen(ProblemListText(rows))) {
+        for (const wchar_t c : Widen(CopiedProblems(m_problems, std::move(rows)))) {
             if (c == L'\n') {
                 text += L'\r';
             }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/RunState.h"
+#include "dialog/ProblemList.h"
 
 #include <vector>
 #include <windows.h>

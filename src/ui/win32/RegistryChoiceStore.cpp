@@ -30,14 +30,16 @@ std::optional<std::string> RegistryChoiceStore::Read(std::string_view name) cons
     return Narrow(text);
 }
 
-void RegistryChoiceStore::Write(std::string_view name, const std::string& value) {
+bool RegistryChoiceStore::Write(std::string_view name, const std::string& value) {
     bool valid = true;
     const std::wstring text = Widen(value, &valid);
-    if (!valid) {
-        return;
-    }
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, Widen(name).c_str(), REG_SZ, text.c_str(),
-                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    return valid && ::RegSetKeyValueW(
+                        HKEY_CURRENT_USER, kKey, Widen(name).c_str(), REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::string RegistryChoiceStore::Location() const {
+    return "HKEY_CURRENT_USER\\" + Narrow(kKey);
 }
 
 } // namespace tolvren::win32

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/DialogChoices.h"
+#include "dialog/DialogChoices.h"
 
 namespace tolvren::win32 {
 
@@ -10,7 +10,8 @@ class RegistryChoiceStore : public ChoiceStore {
 public:
     std::optional<std::string> Read(std::string_view name) const override;
     /// A value that cannot be written is not kept; the dialog then starts as before next time.
-    void Write(std::string_view name, const std::string& value) override;
+    bool Write(std::string_view name, const std::string& value) override;
+    std::string Location() const override;
 };
 
 } // namespace tolvren::win32

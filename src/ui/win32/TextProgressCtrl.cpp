@@ -1,5 +1,7 @@
 #include "ui/win32/TextProgressCtrl.h"
 
+#include "files/Win32Text.h"
+
 #include <algorithm>
 #include <commctrl.h>
 #include <cwchar>
@@ -64,22 +66,14 @@ void TextProgressCtrl::Attach(HWND hWnd) {
     ::SetWindowSubclass(hWnd, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void TextProgressCtrl::SetRange(int lower, int upper) {
-    m_nLower = lower;
-    m_nUpper = upper;
-}
-
 int TextProgressCtrl::SetPos(int pos) {
     if (m_hWnd == nullptr) {
         return -1;
     }
-    const int previous = m_nPosition;
-    m_nPosition = pos;
+    const int previous = m_model.GetPos();
     RECT rc;
     ::GetClientRect(m_hWnd, &rc);
-    if (const int width = FilledWidth(rc.right - rc.left - 2 * kFrameWidth);
-        width != m_nLastBarWidth) {
-        m_nLastBarWidth = width;
+    if (m_model.SetPos(pos, rc.right - rc.left - 2 * kFrameWidth)) {
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
     return previous;
@@ -87,26 +81,6 @@ int TextProgressCtrl::SetPos(int pos) {
 
 void TextProgressCtrl::SetWindowText(const std::wstring& text) {
     ::SetWindowTextW(m_hWnd, text.c_str());
-}
-
-double TextProgressCtrl::Fraction() const {
-    return static_cast<double>(m_nPosition - m_nLower) / static_cast<double>(m_nUpper - m_nLower);
-}
-
-int TextProgressCtrl::FilledWidth(int width) const {
-    if (m_nLower >= m_nUpper) {
-        return 0;
-    }
-    // A position outside the range would otherwise paint beyond the bar or backwards.
-    return static_cast<int>(static_cast<double>(width) * std::clamp(Fraction(), 0.0, 1.0));
-}
-
-std::wstring TextProgressCtrl::DisplayText() const {
-    if (!m_strCaption.empty()) {
-        return m_strCaption;
-    }
-    // Truncated, not rounded: 29 of 100 shows 28%, as the worker's own percentage does.
-    return std::to_wstring(static_cast<int>(Fraction() * 100.0)) + L"%";
 }
 
 LRESULT CALLBACK TextProgressCtrl::SubclassProc(HWND hWnd, UINT message, WPARAM wParam,
@@ -124,15 +98,13 @@ LRESULT TextProgressCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SETTEXT: {
         const LRESULT result = ::DefSubclassProc(m_hWnd, message, wParam, lParam);
         const auto* text = reinterpret_cast<const wchar_t*>(lParam);
-        const std::wstring caption = text == nullptr ? std::wstring() : std::wstring(text);
-        if (caption != m_strCaption) {
-            m_strCaption = caption;
+        if (m_model.SetCaption(text == nullptr ? std::string() : Narrow(text))) {
             ::InvalidateRect(m_hWnd, nullptr, TRUE);
         }
         return result;
     }
     case WM_GETTEXTLENGTH:
-        return static_cast<LRESULT>(m_strCaption.size());
+        return static_cast<LRESULT>(Widen(m_model.Caption()).size());
     case WM_GETTEXT: {
         // The caption, not the template's "Progress1" that the native control still holds.
         const auto size = static_cast<std::size_t>(wParam);
@@ -140,15 +112,16 @@ LRESULT TextProgressCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (size == 0 || buffer == nullptr) {
             return 0;
         }
-        const std::size_t length = std::min(size - 1, m_strCaption.size());
-        std::wmemcpy(buffer, m_strCaption.data(), length);
+        const std::wstring caption = Widen(m_model.Caption());
+        const std::size_t length = std::min(size - 1, caption.size());
+        std::wmemcpy(buffer, caption.data(), length);
         buffer[length] = L'\0';
         return static_cast<LRESULT>(length);
     }
     case WM_ERASEBKGND:
         return 1; // the paint covers every pixel
     case WM_SIZE:
-        m_nLastBarWidth = -1;
+        m_model.Resized();
         break;
     case WM_PAINT:
         OnPaint();
@@ -168,12 +141,12 @@ void TextProgressCtrl::OnPaint() {
     // painting this replaces.
     RECT rc = client;
     ::InflateRect(&rc, -kFrameWidth, -kFrameWidth);
-    if (m_nLower < m_nUpper && rc.right > rc.left && rc.bottom > rc.top) {
+    if (m_model.HasRange() && rc.right > rc.left && rc.bottom > rc.top) {
         const MemoryDC dc(target, client);
         const HBRUSH frame = ::GetSysColorBrush(COLOR_BTNSHADOW);
         ::FrameRect(dc.Get(), &client, frame);
         RECT filled = rc;
-        filled.right = rc.left + FilledWidth(rc.right - rc.left);
+        filled.right = rc.left + m_model.FilledWidth(rc.right - rc.left);
         RECT empty = rc;
         empty.left = filled.right;
         Fill(dc.Get(), filled, m_crBar);
@@ -188,7 +161,7 @@ void TextProgressCtrl::OnPaint() {
         // The same line is drawn twice, each time clipped to one part, so the colour change falls
         // exactly on the bar's edge, even in the middle of a glyph. No prefix: a path in an error
         // text may hold "&".
-        std::wstring text = DisplayText();
+        std::wstring text = Widen(m_model.DisplayText());
         for (const auto& [part, colour] :
              {std::pair{filled, m_crTextOnBar}, std::pair{empty, m_crTextOnBack}}) {
             if (part.right <= part.left) {

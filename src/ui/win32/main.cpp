@@ -1,8 +1,7 @@
-// tolvren.exe [FOLDER]: the converter's window. With FOLDER, it opens with FOLDER as the source
-// and its kmc subfolder as the target, as when the folder is browsed to (Explorer's "用 Tolvren
-// 转换" starts it so).
-#include "batch/ConvertWorker.h"
-#include "batch/Messages.h"
+// tolvren.exe [OPTION]... [FOLDER]: the converter's window. With FOLDER, it opens with FOLDER as
+// the source and its kmc subfolder as the target, as when the folder is browsed to (Explorer's
+// "用 Tolvren 转换" starts it so).
+#include "dialog/CommandLineInfo.h"
 #include "files/Win32Text.h"
 #include "ui/win32/ConverterDialog.h"
 #include "ui/win32/RegistryChoiceStore.h"
@@ -11,64 +10,70 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <vector>
 #include <windows.h>
 
 namespace {
 
 constexpr int kExitUsage = 2;
+constexpr const char* kProgram = "tolvren.exe";
+constexpr const char* kMore =
+    "The command-line tool tolvren-cli.exe converts without a window. Without a\n"
+    "console, this help and a usage error are shown in a message box.\n";
 
-// What the command line asks of the window.
-struct CommandLine {
-    std::wstring folder;     ///< absolute; empty when none was given
-    std::wstring notAFolder; ///< the argument as given, when it names no folder
-    bool usageError = false; ///< more than one argument
-};
-
-CommandLine ReadCommandLine() {
-    CommandLine line;
+// The arguments as UTF-8, without the program's name.
+std::vector<std::string> Arguments() {
     int count = 0;
     LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (args == nullptr || count < 2) {
-        ::LocalFree(args);
-        return line;
-    }
-    std::wstring given = args[1];
-    line.usageError = count > 2;
-    ::LocalFree(args);
-    // Explorer hands a drive's background over as "D:\" in quotes, which the rules of the
-    // command line read as D:" (a backslash before a quote escapes it).
-    if (!given.empty() && given.back() == L'"') {
-        given.back() = L'\\';
-    }
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()),
-                                                full.data(), nullptr);
-        if (length < full.size()) {
-            full.resize(length);
-            break;
+    std::vector<std::string> arguments;
+    for (int i = 1; args != nullptr && i < count; ++i) {
+        std::wstring arg = args[i];
+        // Explorer hands a drive's background over as "D:\" in quotes, which the rules of the
+        // command line read as D:" (a backslash before a quote escapes it).
+        if (!arg.empty() && arg.back() == L'"') {
+            arg.back() = L'\\';
         }
-        full.resize(length);
+        arguments.push_back(tolvren::Narrow(arg));
     }
-    const DWORD attributes = ::GetFileAttributesW(full.c_str());
-    if (given.empty() || full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        line.notAFolder = given;
-    } else {
-        line.folder = full;
+    ::LocalFree(args);
+    return arguments;
+}
+
+// `text` on standard output or error when the program has one (a console, a pipe, a file), with
+// Windows' line ends; else in a message box. False when it could not be written.
+bool Say(DWORD stream, const std::string& text, const std::wstring& boxText, UINT icon) {
+    const HANDLE handle = ::GetStdHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        ::MessageBoxW(nullptr, boxText.c_str(), L"Tolvren", MB_OK | icon);
+        return true;
     }
-    return line;
+    std::string lines;
+    for (const char c : text) {
+        lines += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    DWORD written = 0;
+    return ::WriteFile(handle, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) !=
+               0 &&
+           written == lines.size();
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
-    const CommandLine line = ReadCommandLine();
-    if (line.usageError) {
+    using Action = tolvren::CommandLineInfo::Action;
+    const tolvren::CommandLineInfo info = tolvren::ParseCommandLine(Arguments());
+    if (info.action == Action::ShowHelp || info.action == Action::ShowVersion) {
+        const std::string text = info.action == Action::ShowHelp
+                                     ? tolvren::HelpText(kProgram, kMore)
+                                     : tolvren::VersionText();
+        return Say(STD_OUTPUT_HANDLE, text, tolvren::Widen(text), MB_ICONINFORMATION) ? 0 : 1;
+    }
+    if (info.action == Action::UsageError) {
+        const std::string text = tolvren::UsageErrorText(kProgram, info.usageError);
         wchar_t usage[256] = {};
         ::LoadStringW(instance, IDS_USAGE, usage, 256);
-        ::MessageBoxW(nullptr, usage, L"Tolvren", MB_OK | MB_ICONERROR);
+        Say(STD_ERROR_HANDLE, text, tolvren::Widen(text) + L"\n" + usage, MB_ICONERROR);
         return kExitUsage;
     }
     // The folder dialog is a COM object of the shell, on this thread.
@@ -79,13 +84,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     ::InitCommonControlsEx(&controls);
 
     tolvren::win32::RegistryChoiceStore store;
-    tolvren::win32::ConverterDialog dialog(instance, &tolvren::ConvertWorker, store);
-    if (!dialog.Create(line.folder)) {
+    tolvren::win32::ConverterDialog dialog(instance, store);
+    if (!dialog.Create()) {
         return 1;
     }
-    if (!line.notAFolder.empty()) {
-        dialog.ShowWarning(tolvren::DescribeNotAFolder(tolvren::Narrow(line.notAFolder),
-                                                       tolvren::Language::Chinese));
+    if (info.folder) {
+        dialog.Controller().OpenFolder(*info.folder);
     }
     // The window closes only when no run is left (an Exit during one waits for the worker).
     const int status = dialog.RunMessageLoop();

@@ -1,4 +1,4 @@
-#include "batch/DialogChoices.h"
+#include "dialog/DialogChoices.h"
 
 #include <algorithm>
 
@@ -28,25 +28,28 @@ DialogChoices RestoreChoices(const ChoiceStore& store) {
     choices.sourceDir = store.Read(kSourceDir).value_or("");
     choices.targetDir = store.Read(kTargetDir).value_or("");
     choices.author = store.Read(kAuthor).value_or("");
+    DialogOptions& options = choices.options;
     if (const auto format = FormatFromName(store.Read(kFormat).value_or(""))) {
-        choices.format = *format;
+        options.format = *format;
     }
     const std::string encoding = store.Read(kEncoding).value_or("");
     if (std::any_of(std::begin(kEncodings), std::end(kEncodings),
                     [&encoding](const EncodingChoice& e) { return encoding == e.name; })) {
-        choices.encoding = encoding;
+        options.encoding = encoding;
     }
-    choices.openTarget = store.Read(kOpenTarget) == "1";
+    options.openTarget = store.Read(kOpenTarget) == "1";
     return choices;
 }
 
-void StoreChoices(const DialogChoices& choices, ChoiceStore& store) {
-    store.Write(kSourceDir, choices.sourceDir);
-    store.Write(kTargetDir, choices.targetDir);
-    store.Write(kAuthor, choices.author);
-    store.Write(kFormat, std::string(ExtensionOf(choices.format)));
-    store.Write(kEncoding, choices.encoding);
-    store.Write(kOpenTarget, choices.openTarget ? "1" : "0");
+bool StoreChoices(const DialogChoices& choices, ChoiceStore& store) {
+    const DialogOptions& options = choices.options;
+    bool kept = store.Write(kSourceDir, choices.sourceDir);
+    kept = store.Write(kTargetDir, choices.targetDir) && kept;
+    kept = store.Write(kAuthor, choices.author) && kept;
+    kept = store.Write(kFormat, std::string(ExtensionOf(options.format))) && kept;
+    kept = store.Write(kEncoding, options.encoding) && kept;
+    kept = store.Write(kOpenTarget, options.openTarget ? "1" : "0") && kept;
+    return store.Flush() && kept;
 }
 
 } // namespace tolvren

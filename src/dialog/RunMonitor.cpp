@@ -1,4 +1,4 @@
-#include "batch/RunMonitor.h"
+#include "dialog/RunMonitor.h"
 
 #include "batch/Messages.h"
 

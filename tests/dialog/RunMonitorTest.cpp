@@ -2,7 +2,7 @@
 // it looks, hears once that the worker has returned, and a monitor going away takes its worker
 // with it and calls nobody.
 
-#include "batch/RunMonitor.h"
+#include "dialog/RunMonitor.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -22,14 +22,19 @@ std::span<const EncodingChoice> DialogEncodings();
 /// GBK, as tolvren-cli reads scripts without -e.
 inline constexpr std::string_view kDefaultEncoding = "gbk";
 
-/// The choices a dialog was left with: what it shows when it opens again.
-struct DialogChoices {
-    std::string sourceDir; ///< UTF-8, as typed
-    std::string targetDir;
-    std::string author;
+/// What a window offers besides its three boxes, one control each: what a run is asked to do.
+struct DialogOptions {
     OutputFormat format = OutputFormat::Kmc;
     std::string encoding{kDefaultEncoding}; ///< a name of DialogEncodings()
-    bool openTarget = false;
+    bool openTarget = false;                ///< 打开目标目录, read when a run ends
+};
+
+/// The choices a dialog was left with: what it shows when it opens again.
+struct DialogChoices {
+    std::string sourceDir; ///< as typed: file-system bytes, UTF-8 on Windows
+    std::string targetDir;
+    std::string author; ///< UTF-8
+    DialogOptions options;
 };
 
 /// Where a dialog keeps its choices, as UTF-8 texts under names.
@@ -38,14 +43,19 @@ public:
     virtual ~ChoiceStore() = default;
     /// Empty when nothing is kept under `name`.
     virtual std::optional<std::string> Read(std::string_view name) const = 0;
-    virtual void Write(std::string_view name, const std::string& value) = 0;
+    /// False when `value` could not be kept.
+    virtual bool Write(std::string_view name, const std::string& value) = 0;
+    /// Makes what was written last; false when it could not be.
+    virtual bool Flush() { return true; }
+    /// Where the choices are kept, as the dialog names it when they cannot be.
+    virtual std::string Location() const = 0;
 };
 
 /// The choices kept in `store`. A value that is missing, or that names no format or encoding the
 /// dialog offers, comes back as a dialog without settings starts. Folders and the author come
 /// back as they were kept: Start checks them as it checks typed ones.
 DialogChoices RestoreChoices(const ChoiceStore& store);
-/// Keeps `choices` in `store` for the next launch.
-void StoreChoices(const DialogChoices& choices, ChoiceStore& store);
+/// Keeps `choices` in `store` for the next launch; false when they could not all be kept.
+bool StoreChoices(const DialogChoices& choices, ChoiceStore& store);
 
 } // namespace tolvren
