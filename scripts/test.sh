@@ -44,9 +44,10 @@ git ls-files -z 'src/*.cpp' | grep -zv 'Win32\.cpp$' |
 
 stage "TSan build and threaded tests"
 cmake --preset tsan >/dev/null
-# Only what the threaded tests need: the pipeline's worker and CLI tests, and the dialog's.
-cmake --build --preset tsan -j"$jobs" --target worker_tests cli_tests test_converter_dialog \
-  test_text_progress_ctrl
+# Only what the threaded tests need: the pipeline's worker and CLI tests, the dialog floor's and
+# the Qt dialog's.
+cmake --build --preset tsan -j"$jobs" --target worker_tests cli_tests dialog_tests \
+  test_converter_dialog test_text_progress_ctrl
 TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" \
   ctest --preset tsan -j"$jobs" -L threaded
 
