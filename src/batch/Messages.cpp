@@ -531,8 +531,9 @@ std::string DescribeOpenFailure(const std::string& folder, const OpenFolderResul
         why = english ? "no display" : "没有可显示它的桌面";
         break;
     case Outcome::CannotStart:
-        why = fmt::format(english ? "cannot start {}: {}" : "无法启动 {}：{}", result.program,
-                          DescribeSystemError(result.error, language));
+        why = fmt::format(english ? fmt::runtime("cannot start {}: {}")
+                                  : fmt::runtime("无法启动 {}：{}"),
+                          result.program, DescribeSystemError(result.error, language));
         break;
     case Outcome::Failed:
         why = english ? fmt::format("{} failed with exit status {}", result.program, result.error)
