@@ -206,6 +206,10 @@ std::string Counted(std::size_t count, std::string_view noun) {
     return fmt::format("{} {}{}", count, noun, count == 1 ? "" : "s");
 }
 
+std::string_view LabelOf(OutputFormat format) {
+    return FormatEntryOf(format).label;
+}
+
 // The name of the statement a script should use instead of an assignment we do not read.
 std::string_view TagFor(const std::string& assignment) {
     return assignment == "karaoke.singer" ? "karaoke.tag('歌手', '…')" : "karaoke.tag('歌名', '…')";
@@ -408,6 +412,38 @@ std::string DescribeWarning(const ScriptWarning& warning, Language language) {
         return english ? fmt::format("{} more converted without regional words",
                                      Counted(warning.count, "line"))
                        : fmt::format("另有 {} 行转换时未用地区用词", warning.count);
+    case Kind::TimeBeforeZero:
+        return english ? "times moved before 0:00 are written as 0:00"
+                       : "平移到 0:00 之前的时间写为 0:00";
+    case Kind::MoreTimeBeforeZero:
+        return english ? fmt::format("{} more with times moved before 0:00",
+                                     Counted(warning.count, "line"))
+                       : fmt::format("另有 {} 行的时间平移到了 0:00 之前", warning.count);
+    case Kind::OffsetNotANumber:
+        return english ? fmt::format("time offset '{}' is no number of milliseconds; not applied",
+                                     detail)
+                       : fmt::format("时间偏移“{}”不是毫秒数，未应用", detail);
+    case Kind::OffsetNotKept:
+        return english
+                   ? fmt::format("time offset of {} ms not applied, and SRT cannot name it; "
+                                 "--apply-offset moves the times by it",
+                                 detail)
+                   : fmt::format("时间偏移 {} 毫秒未应用，SRT 也无法记录它；可选择把偏移算进时间",
+                                 detail);
+    case Kind::ControlsLeftOut:
+        if (warning.line == 0) {
+            return english ? fmt::format("{} in the title or singer left out: XML cannot hold them",
+                                         Counted(warning.count, "control character"))
+                           : fmt::format("歌名或歌手中的 {} 个控制字符已略去：XML 无法容纳",
+                                         warning.count);
+        }
+        return english ? fmt::format("{} left out: XML cannot hold them",
+                                     Counted(warning.count, "control character"))
+                       : fmt::format("{} 个控制字符已略去：XML 无法容纳", warning.count);
+    case Kind::MoreControlsLeftOut:
+        return english ? fmt::format("control characters left out on {} more",
+                                     Counted(warning.count, "line"))
+                       : fmt::format("另有 {} 行的控制字符已略去", warning.count);
     }
     return {};
 }
@@ -515,6 +551,28 @@ std::string DescribeRequestError(const RequestCheck& check, const RunRequest& re
         return english ? fmt::format("--author: control characters are not allowed: '{}'",
                                      EscapeControls(request.author))
                        : fmt::format("{}：{}", headline, EscapeControls(request.author));
+    case RequestError::TimesKept:
+        return english
+                   ? fmt::format("{}: {} documents keep the script's times as they stand "
+                                 "(their players apply offset=)",
+                                 request.document.timing.shift != 0 ? "--shift" : "--apply-offset",
+                                 LabelOf(request.format))
+                   : fmt::format("{} 文件保留脚本原有的时间（播放器自己应用 offset），不能平移",
+                                 LabelOf(request.format));
+    case RequestError::ShiftOutOfRange:
+        return english ? fmt::format("--shift: {} ms is more than a day either way",
+                                     request.document.timing.shift)
+                       : fmt::format("时间平移 {} 毫秒超过了一天", request.document.timing.shift);
+    case RequestError::LrcOptionsWithoutLrc:
+        return english ? fmt::format("{}: for LRC documents only (-f lrc)",
+                                     request.document.lrc.style != LrcOptions{}.style
+                                         ? "--lrc-style"
+                                         : "--lrc-precision")
+                       : fmt::format("{} 文件没有 LRC 样式和精度", LabelOf(request.format));
+    case RequestError::LrcPrecision:
+        return english ? fmt::format("--lrc-precision: {} is neither 2 nor 3",
+                                     request.document.lrc.fractionDigits)
+                       : "LRC 时间只能有 2 位或 3 位小数";
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "conversion/FieldUtils.h"
 #include "files/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tolvren {
@@ -31,6 +32,10 @@ RequestCheck ValidateRequest(RunRequest& request) {
             return {RequestError::AuthorHasControl};
         }
     }
+    if (const RequestError options = CheckDocumentOptions(request.format, request.document);
+        options != RequestError::None) {
+        return {options};
+    }
     RequestFindings found = FindRequestPaths(request);
     if (const PathStatus& target = found.targetStatus;
         !found.target.empty() && target.error == 0 && target.kind != PathKind::Folder) {
@@ -49,6 +54,26 @@ RequestCheck ValidateRequest(RunRequest& request) {
     }
     request.found = std::move(found);
     return {};
+}
+
+RequestError CheckDocumentOptions(OutputFormat format, const DocumentOptions& options) {
+    const TimingOptions& timing = options.timing;
+    if (timing.shift < -kMaxShift || timing.shift > kMaxShift) {
+        return RequestError::ShiftOutOfRange;
+    }
+    if ((timing.shift != 0 || timing.applyOffset) && !TimesCanMove(format)) {
+        return RequestError::TimesKept;
+    }
+    const LrcOptions& lrc = options.lrc;
+    if (std::find(kLrcFractionDigits.begin(), kLrcFractionDigits.end(), lrc.fractionDigits) ==
+        kLrcFractionDigits.end()) {
+        return RequestError::LrcPrecision;
+    }
+    if (!HasLrcOptions(format) &&
+        (lrc.style != LrcOptions{}.style || lrc.fractionDigits != LrcOptions{}.fractionDigits)) {
+        return RequestError::LrcOptionsWithoutLrc;
+    }
+    return RequestError::None;
 }
 
 } // namespace tolvren

@@ -51,6 +51,10 @@ enum class RequestError {
     SourceNotAFileOrFolder, ///< a FIFO, a device, a socket
     TargetNotAFolder,       ///< the target exists and is no folder (a script, say)
     AuthorHasControl,       ///< the author holds a control character (a line break, say)
+    TimesKept,              ///< a shift or an applied offset for KMC or XML (!TimesCanMove)
+    ShiftOutOfRange,        ///< a shift of more than kMaxShift either way
+    LrcOptionsWithoutLrc,   ///< an LRC style or precision other than the default, not for LRC
+    LrcPrecision,           ///< LRC times with neither 2 nor 3 digits of a second
 };
 
 struct RequestCheck {
@@ -60,15 +64,22 @@ struct RequestCheck {
 };
 
 /// The one check every front end makes before it starts a run: both folders given, the source a
-/// folder or a regular file that can be read, the target a folder or nothing yet, and an author
-/// without control characters, which would start lines of their own in the documents. Each
-/// folder is made canonical and looked at once; what was found goes into `request.found` when
-/// the request is accepted, and the run takes it from there.
+/// folder or a regular file that can be read, the target a folder or nothing yet, an author
+/// without control characters, which would start lines of their own in the documents, and
+/// document options that the format has (CheckDocumentOptions). Each folder is made canonical
+/// and looked at once; what was found goes into `request.found` when the request is accepted,
+/// and the run takes it from there.
 RequestCheck ValidateRequest(RunRequest& request);
 
 /// Both folders of `request` made canonical (MakeAbsolute) and looked at: what ValidateRequest
 /// records, and what a worker given an unchecked request finds for itself.
 RequestFindings FindRequestPaths(const RunRequest& request);
+
+/// The document options alone, as a dialog checks them while they are chosen: a shift within
+/// kMaxShift, and neither a shift nor an applied offset for a format that keeps the script's
+/// times (KMC, XML: their players apply its offset), nor LRC options other than the default for
+/// any format but LRC. None when they can be used.
+RequestError CheckDocumentOptions(OutputFormat format, const DocumentOptions& options);
 
 /// How a front end asks a running worker to end. The worker tests it before every folder of the
 /// scan and before every file, and finishes the file it has begun. Lock-free: a signal handler

@@ -202,30 +202,6 @@ struct PlacedLine {
     std::string colour; ///< its own sung colour ("&HBBGGRR&"), if it has one
 };
 
-// A kind of warning of which the first few name their lines and the rest are counted.
-class CappedWarnings {
-public:
-    CappedWarnings(ScriptWarning::Kind more, std::vector<ScriptWarning>& warnings)
-        : m_more(more), m_warnings(warnings) {}
-    CappedWarnings(const CappedWarnings&) = delete;
-    CappedWarnings& operator=(const CappedWarnings&) = delete;
-    ~CappedWarnings() {
-        if (m_count > kWarningsPerKind) {
-            m_warnings.emplace_back(m_more, 0, m_count - kWarningsPerKind);
-        }
-    }
-    void Note(ScriptWarning warning) {
-        if (++m_count <= kWarningsPerKind) {
-            m_warnings.push_back(std::move(warning));
-        }
-    }
-
-private:
-    ScriptWarning::Kind m_more;
-    std::vector<ScriptWarning>& m_warnings;
-    std::size_t m_count = 0;
-};
-
 // The rows of one document as its lines take them, in script order, each line the next row of
 // the cycle. A row is free for a line once the row's last line has been sung by the line's start;
 // that line then gives the row up as soon as the new line wants it. With no row free, the line is
@@ -339,7 +315,7 @@ void AssDocument::Write(const DocumentInput& input, TextSink* sink,
         RowCycle cycle(rows, lead, linger);
         CappedWarnings badColours(Kind::MoreBadLineColour, warnings);
         CappedWarnings noFreeRow(Kind::MoreNoFreeRow, warnings);
-        LineTimer timer(warnings);
+        LineTimer timer(warnings, input.shift);
         script.ForEachLyric([&](const LyricStatement& statement) {
             const TimedLine* line = timer.Read(statement);
             if (line == nullptr || line->text.empty()) {
@@ -392,8 +368,8 @@ void AssDocument::Write(const DocumentInput& input, TextSink* sink,
     if (!header.author.empty()) {
         headLine("; Author: ", header.author);
     }
-    const std::string& offset = script.Offset();
-    if (!offset.empty() && offset.find_first_not_of("+-0") != std::string::npos) {
+    const std::string_view offset = header.offset;
+    if (!offset.empty() && offset.find_first_not_of("+-0") != std::string_view::npos) {
         headLine("; Offset: ", offset, " ms, not applied to the times");
     }
     head.append("; Layout: ").append(std::to_string(rows));

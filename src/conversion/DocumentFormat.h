@@ -4,6 +4,8 @@
 #include "conversion/Script.h"
 #include "conversion/TextFile.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -20,16 +22,51 @@ namespace tolvren {
 
 /// The kinds of document a script can become, in the order the table lists them.
 enum class OutputFormat {
-    Kmc, ///< the KMC document, with the extension "kmc"
-    Xml, ///< the same document with the extension "xml"
-    Lrc, ///< enhanced LRC, word by word
-    Ass, ///< ASS subtitles with karaoke tags
+    Kmc,  ///< the KMC document, with the extension "kmc"
+    Xml,  ///< the same document with the extension "xml"
+    Lrc,  ///< LRC, enhanced (word by word) or plain
+    Ass,  ///< ASS subtitles with karaoke tags
+    Ttml, ///< word-timed TTML, as syllable-synced players read it
+    Srt,  ///< SRT subtitles, one cue per line
+};
+
+/// How every time of a document moves, in the formats that read the script's times.
+struct TimingOptions {
+    /// Milliseconds every time moves, later when positive (--shift); at most kMaxShift either
+    /// way. A time that would fall before 0 is 0, and a warning names its line.
+    std::int64_t shift = 0;
+    /// The script's karaoke.TimeOffset moves the times as LRC players apply [offset:] (a positive
+    /// offset makes every line come sooner), and the document no longer names it.
+    bool applyOffset = false;
+};
+
+/// A day: more than any shift a song needs, and what a choice of it offers either way.
+inline constexpr std::int64_t kMaxShift = std::int64_t{24} * 60 * 60 * 1000;
+
+enum class LrcStyle {
+    Enhanced, ///< "[00:27.49]<00:27.49>一<00:27.83>时…", word by word
+    Plain,    ///< "[00:27.49]一时…", for players that show word tags as text
+};
+/// Every style, in the order a choice of them lists them.
+inline constexpr std::array kLrcStyles = {LrcStyle::Enhanced, LrcStyle::Plain};
+/// "enhanced" or "plain".
+std::string_view LrcStyleName(LrcStyle style);
+/// The style a name names, without regard to case; empty when it names none.
+std::optional<LrcStyle> LrcStyleFromName(std::string_view name);
+/// The digits of a second an LRC time may have: [mm:ss.xx] or [mm:ss.xxx].
+inline constexpr std::array kLrcFractionDigits = {2, 3};
+
+struct LrcOptions {
+    LrcStyle style = LrcStyle::Enhanced;
+    int fractionDigits = 2; ///< one of kLrcFractionDigits
 };
 
 /// How the user wants the documents written, beyond their format; each writer reads what
 /// concerns it. A dialog or the command line fills it; the defaults give today's documents.
 struct DocumentOptions {
-    AssOptions ass; ///< karaoke ASS: rows, lead-in, linger, title card, frame, style
+    AssOptions ass;       ///< karaoke ASS: rows, lead-in, linger, title card, frame, style
+    TimingOptions timing; ///< only for formats whose times can move (TimesCanMove)
+    LrcOptions lrc;       ///< only for LRC
 };
 
 /// How a format reads the script's names.
@@ -41,17 +78,29 @@ enum class ScriptReading {
     AsMeant,
 };
 
+/// What a format does with the script's times.
+enum class ScriptTimes {
+    Copied, ///< carried byte for byte, as KMC has always carried them: they cannot move
+    Read,   ///< read as times, so that they can move (TimingOptions)
+};
+
 /// What every document names besides the lyrics.
 struct DocumentHeader {
     std::string_view title;  ///< the script's title, or its file name
     std::string_view singer; ///< empty when the script names none
     std::string_view author; ///< who made the document
+    /// The script's time offset as the document names it; empty when the times carry it
+    /// (TimingOptions::applyOffset) or the script gives none.
+    std::string_view offset;
 };
 
 /// One script on its way into a document.
 struct DocumentInput {
     const Script& script;
     DocumentHeader header;
+    /// Milliseconds every time moves: the shift asked for, less an offset the times carry. The
+    /// shared reading of the times (TimedLines.h) applies it.
+    std::int64_t shift = 0;
 };
 
 /// Writes one format. One writer serves a whole run, on any number of threads at once.
@@ -72,8 +121,10 @@ public:
 /// One row of the table of formats.
 struct FormatEntry {
     OutputFormat format;
-    std::string_view name; ///< what the user chooses it by, and the documents' extension
+    std::string_view name;  ///< what the user chooses it by, and the documents' extension
+    std::string_view label; ///< what a list of formats shows: "KMC", "TTML"
     ScriptReading reading;
+    ScriptTimes times;
     /// The writer of a run with `options`.
     std::unique_ptr<DocumentWriter> (*makeWriter)(const DocumentOptions& options);
 };
@@ -82,12 +133,20 @@ struct FormatEntry {
 std::span<const FormatEntry> DocumentFormats();
 /// The row of `format`.
 const FormatEntry& FormatEntryOf(OutputFormat format);
-/// "kmc, xml, lrc, ass": the names, as help and error texts list them.
+/// "kmc, xml, lrc, ass, ttml, srt": the names, as help and error texts list them.
 std::string FormatNames();
 
-/// "kmc", "xml", "lrc" or "ass": the extension of the documents of `format`.
+/// "kmc", "xml", "lrc", …: the extension of the documents of `format`.
 std::string_view ExtensionOf(OutputFormat format);
 /// The format a name or an extension names, without regard to case; empty when it names none.
 std::optional<OutputFormat> FormatFromName(std::string_view name);
+/// Whether the documents of `format` can have their times moved (TimingOptions); KMC and XML
+/// keep the script's times as they stand, and their players apply its offset themselves.
+bool TimesCanMove(OutputFormat format);
+/// Whether `format` has LRC's options (LrcOptions): LRC alone.
+bool HasLrcOptions(OutputFormat format);
+/// What of `chosen` the documents of `format` take, the rest as a run without options has it: what
+/// a dialog, which keeps every choice, asks a run for.
+DocumentOptions OptionsFor(OutputFormat format, const DocumentOptions& chosen);
 
 } // namespace tolvren

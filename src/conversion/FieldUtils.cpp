@@ -130,6 +130,24 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
+std::optional<std::int64_t> ParseInteger(std::string_view text) {
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.size() > 12) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
 std::string Trimmed(std::string_view text) {
     constexpr std::string_view whiteSpace = " \t\n\v\f\r";
     const std::size_t last = text.find_last_not_of(whiteSpace);

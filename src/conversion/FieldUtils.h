@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +47,10 @@ void UndoubleApostrophes(std::string& text);
 
 /// `text` with the ASCII letters in lower case; every other byte as it is.
 std::string LowerAscii(std::string_view text);
+
+/// A whole number in decimal with an optional sign ("-150", "+200"), of at most twelve digits
+/// (milliseconds of more than thirty years); empty for anything else, blanks included.
+std::optional<std::int64_t> ParseInteger(std::string_view text);
 
 /// `text` without leading and trailing space, tab, LF, VT, FF and CR.
 std::string Trimmed(std::string_view text);

@@ -8,27 +8,35 @@ namespace tolvren {
 
 namespace {
 
-// "mm:ss.xx", the minutes not wrapped at 60.
-void AppendLrcTime(std::string& out, std::int64_t ms) {
-    const std::int64_t cs = Centiseconds(ms);
-    const std::int64_t minutes = cs / 6000;
-    // Two digits hold the minutes of any song; a time past 99 minutes (a script's typo, or a
-    // whole concert) writes its minutes whole rather than wrapping them back to the start.
-    if (minutes >= 100) {
-        AppendNumber(out, minutes, 2);
-    }
+// "mm:ss.xx", or "mm:ss.xxx" with three digits, digit by digit (a time for every sung unit). Two
+// digits hold the minutes of any song; a time past 99 minutes (a script's typo, or a whole
+// concert) writes its minutes whole rather than wrapping them back to the start.
+void AppendLrcTime(std::string& out, std::int64_t ms, int fractionDigits) {
+    const bool thousandths = fractionDigits == 3;
+    const std::int64_t perSecond = thousandths ? 1000 : 100;
+    const std::int64_t count = thousandths ? ms : Centiseconds(ms);
+    const std::int64_t seconds = count / perSecond;
+    const std::int64_t part = count % perSecond;
+    AppendNumber(out, seconds / 60, 2);
     const auto digit = [](std::int64_t value) { return static_cast<char>('0' + value); };
-    const std::int64_t seconds = cs / 100 % 60;
-    const std::array<char, 8> text = {digit(minutes % 100 / 10), digit(minutes % 10), ':',
-                                      digit(seconds / 10),       digit(seconds % 10), '.',
-                                      digit(cs % 100 / 10),      digit(cs % 10)};
-    out.append(minutes >= 100 ? text.data() + 2 : text.data(), minutes >= 100 ? 6 : 8);
+    const std::array<char, 7> text = {':',
+                                      digit(seconds % 60 / 10),
+                                      digit(seconds % 10),
+                                      '.',
+                                      digit(part / (perSecond / 10)),
+                                      digit(part / (perSecond / 100) % 10),
+                                      digit(part % 10)};
+    out.append(text.data(), 4 + static_cast<std::size_t>(fractionDigits));
 }
 
 class LrcDocument : public DocumentWriter {
 public:
+    explicit LrcDocument(const LrcOptions& options) : m_options(options) {}
     void Write(const DocumentInput& input, TextSink* sink,
                std::vector<ScriptWarning>& warnings) const override;
+
+private:
+    LrcOptions m_options;
 };
 
 void LrcDocument::Write(const DocumentInput& input, TextSink* sink,
@@ -45,34 +53,36 @@ void LrcDocument::Write(const DocumentInput& input, TextSink* sink,
     tag("ti", header.title);
     tag("ar", header.singer);
     tag("by", header.author);
-    tag("offset", input.script.Offset());
+    tag("offset", header.offset);
 
-    const auto appendLine = [](const TimedLine& line, std::string& out) {
-        out += '[';
-        AppendLrcTime(out, line.start);
-        out += ']';
+    const int digits = m_options.fractionDigits;
+    const auto appendLine = [digits](const TimedLine& line, std::string& out) {
+        const auto time = [&out, digits](char open, std::int64_t ms, char close) {
+            out += open;
+            AppendLrcTime(out, ms, digits);
+            out += close;
+        };
+        time('[', line.start, ']');
         if (line.units.empty()) {
             out.append(line.text);
             return;
         }
         for (const TimedUnit& unit : line.units) {
-            out += '<';
-            AppendLrcTime(out, unit.start);
-            out += '>';
+            time('<', unit.start, '>');
             out.append(unit.text);
         }
-        out += '<';
-        AppendLrcTime(out, line.units.back().end);
-        out += '>';
+        time('<', line.units.back().end, '>');
     };
     // LF, as lyrics sites and players write LRC: some parsers take a CR for part of the line.
-    WriteTimedLines(input.script, head, LineEnd::Lf, sink, warnings, appendLine);
+    // Plain LRC reads no word timing, so it has nothing to say about it.
+    WriteTimedLines(input, head, LineEnd::Lf, sink, warnings, appendLine,
+                    m_options.style == LrcStyle::Plain ? TimedBy::Line : TimedBy::Unit);
 }
 
 } // namespace
 
-std::unique_ptr<DocumentWriter> MakeLrcWriter(const DocumentOptions& /*options*/) {
-    return std::make_unique<LrcDocument>();
+std::unique_ptr<DocumentWriter> MakeLrcWriter(const DocumentOptions& options) {
+    return std::make_unique<LrcDocument>(options.lrc);
 }
 
 } // namespace tolvren

@@ -1,6 +1,7 @@
 #include "conversion/LyricConverter.h"
 
 #include "conversion/KmcDocument.h"
+#include "conversion/TimedLines.h"
 
 #include <algorithm>
 
@@ -71,8 +72,8 @@ const ConvertResult& PreparedDocument::Commit() {
 LyricConverter::LyricConverter(std::string author, OutputFormat format, InputEncoding encoding,
                                const DocumentOptions& options, ChineseMode chinese)
     : m_strAuthor(std::move(author)), m_pFormat(&FormatEntryOf(format)),
-      m_encoding(std::move(encoding)), m_pWriter(m_pFormat->makeWriter(options)),
-      m_chinese(chinese) {}
+      m_encoding(std::move(encoding)), m_timing(options.timing),
+      m_pWriter(m_pFormat->makeWriter(options)), m_chinese(chinese) {}
 
 std::string LyricConverter::TranslateLine(const std::string& line) const {
     std::string out;
@@ -111,8 +112,14 @@ void LyricConverter::Write(const DecodedScript& decoded, std::string_view fileNa
         const std::size_t dot = fileName.rfind('.');
         title = FileNameToUtf8(fileName.substr(0, dot == std::string_view::npos ? 0 : dot));
     }
+    // The times move only where the format reads them; KMC carries them as they stand.
+    const TimeShift shift =
+        m_pFormat->times == ScriptTimes::Read ? ShiftOf(script, m_timing, warnings) : TimeShift{};
+    const std::string_view offset = shift.offsetApplied ? std::string_view() : script.Offset();
     const DocumentInput input{
-        script, {title, kmcReading ? script.Singer() : script.SingerAsMeant(), m_strAuthor}};
+        script,
+        {title, kmcReading ? script.Singer() : script.SingerAsMeant(), m_strAuthor, offset},
+        shift.shift};
     m_pWriter->Write(input, sink, warnings);
 }
 

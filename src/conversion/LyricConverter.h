@@ -94,6 +94,7 @@ private:
     std::string m_strAuthor;
     const FormatEntry* m_pFormat;
     InputEncoding m_encoding;
+    TimingOptions m_timing;
     std::shared_ptr<const DocumentWriter> m_pWriter; ///< one for the run, shared by its copies
     ChineseMode m_chinese; ///< its converter made on the first script that needs it
 };

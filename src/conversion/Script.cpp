@@ -147,6 +147,7 @@ Script::Script(std::string_view text, const ChineseConverter* chinese) : m_text(
             m_strSingerAsMeant = QuotedValue(line, kSingerKey.size());
         } else if (line.starts_with(kOffsetKey)) {
             m_strOffset = AssignedValue(line);
+            m_nOffsetLine = reader.LineNumber();
         } else if (line.starts_with(kLyricStatementStart)) {
             ++lyricStatements;
             if (!line.starts_with(kLineKey) || !ParseLyricStatement(line).complete) {

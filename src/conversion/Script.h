@@ -44,12 +44,20 @@ struct ScriptWarning {
                                 ///< words of the mode asked for would change its units
         MoreWithoutRegionalWords, ///< `count` more such lines
         // Read by ASS alone, which lays the lines out:
-        BadRows,           ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
-        BadAnimateTime,    ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
-        BadLineColour,     ///< the fifth argument at `line`, `detail`, is no RGB(r, g, b)
-        MoreBadLineColour, ///< `count` more such lines
-        NoFreeRow,         ///< the line at `line` is sung while every row is taken
-        MoreNoFreeRow,     ///< `count` more such lines
+        BadRows,            ///< karaoke.rows at `line` is `detail`, no number of rows; `count` used
+        BadAnimateTime,     ///< a lead-in or linger at `line` is `detail`, no time; `count` ms used
+        BadLineColour,      ///< the fifth argument at `line`, `detail`, is no RGB(r, g, b)
+        MoreBadLineColour,  ///< `count` more such lines
+        NoFreeRow,          ///< the line at `line` is sung while every row is taken
+        MoreNoFreeRow,      ///< `count` more such lines
+        TimeBeforeZero,     ///< a time of `line` moved before 0 and is 0
+        MoreTimeBeforeZero, ///< `count` more such lines
+        OffsetNotANumber,   ///< the offset `detail` at `line` is no number: not applied
+        OffsetNotKept,      ///< the offset of `detail` ms at `line` is not applied, and the
+                            ///< format has no place to name it (SRT)
+        ControlsLeftOut,    ///< `count` control characters at `line` (0: the title or the
+                            ///< singer) are left out: the format cannot hold them (TTML)
+        MoreControlsLeftOut, ///< on `count` more lines
     };
     explicit ScriptWarning(Kind kind_, std::size_t line_ = 0, std::size_t count_ = 0,
                            std::size_t expected_ = 0, std::string detail_ = {})
@@ -115,6 +123,8 @@ public:
     }
     /// The whole text the script was read from.
     std::string_view Text() const { return m_text; }
+    /// The line of the statement that gave the offset; 0 when there is none.
+    std::size_t OffsetLine() const { return m_nOffsetLine; }
 
     /// Calls `visit` for every line that begins with "karaoke.add('", in file order.
     void ForEachLyric(const std::function<void(const LyricStatement&)>& visit) const;
@@ -138,6 +148,7 @@ private:
     std::string m_strSingerAsMeant;
     std::string m_strOffset;
     std::array<ScriptSetting, 3> m_layout;
+    std::size_t m_nOffsetLine = 0;
     std::vector<ScriptWarning> m_warnings;
 };
 

@@ -10,18 +10,12 @@ namespace tolvren {
 
 namespace {
 
+// Digits alone: no time or duration has a sign.
 std::optional<std::int64_t> ParseNumber(std::string_view digits) {
-    if (digits.empty() || digits.size() > 12) {
+    if (digits.starts_with('-') || digits.starts_with('+')) {
         return std::nullopt;
     }
-    std::int64_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    return ParseInteger(digits);
 }
 
 // The length of the UTF-8 character that starts with `lead`; 1 for a byte that starts none.
@@ -105,10 +99,15 @@ void SplitUnits(std::string_view text, std::vector<std::string_view>& units) {
     }
 }
 
-LineTimer::~LineTimer() {
-    if (m_nMismatches > kWarningsPerKind) {
-        m_warnings.emplace_back(ScriptWarning::Kind::MoreDurationMismatch, 0,
-                                m_nMismatches - kWarningsPerKind);
+CappedWarnings::~CappedWarnings() {
+    if (m_nNoted > kWarningsPerKind) {
+        m_warnings.emplace_back(m_more, 0, m_nNoted - kWarningsPerKind);
+    }
+}
+
+void CappedWarnings::Note(ScriptWarning warning) {
+    if (++m_nNoted <= kWarningsPerKind) {
+        m_warnings.push_back(std::move(warning));
     }
 }
 
@@ -137,47 +136,90 @@ const TimedLine* LineTimer::Read(const LyricStatement& statement) {
     for (const std::string_view unit : m_units) {
         m_line.text += unit;
     }
-    if (m_units.empty()) {
+    if (m_units.empty() || m_timedBy == TimedBy::Line) {
+        Move();
         return &m_line;
     }
-    // Comma-separated milliseconds.
+    // Comma-separated milliseconds, each of one to twelve digits with blanks around it, read in
+    // one pass: there is one for every sung unit.
     bool allNumbers = true;
     m_durations.clear();
     const std::string_view durations = statement.durations;
     if (!TrimmedView(durations).empty()) {
-        std::size_t from = 0;
+        std::int64_t value = 0;
+        int digits = 0;
+        bool afterDigits = false;
         for (std::size_t i = 0; i <= durations.size() && allNumbers; ++i) {
-            if (i == durations.size() || durations[i] == ',') {
-                const std::string_view field = durations.substr(from, i - from);
-                const std::optional<std::int64_t> ms = ParseNumber(TrimmedView(field));
-                allNumbers = ms.has_value();
-                m_durations.push_back(ms.value_or(0));
-                from = i + 1;
+            const char c = i < durations.size() ? durations[i] : ',';
+            if (c == ',') {
+                allNumbers = digits > 0;
+                m_durations.push_back(value);
+                value = 0;
+                digits = 0;
+                afterDigits = false;
+            } else if (c >= '0' && c <= '9' && !afterDigits && digits < 12) {
+                value = value * 10 + (c - '0');
+                ++digits;
+            } else if (c == ' ' || (c >= '\t' && c <= '\r')) {
+                afterDigits = digits > 0;
+            } else {
+                allNumbers = false;
             }
         }
     }
     if (!allNumbers) {
-        NoteUntimed(ScriptWarning(ScriptWarning::Kind::NotDurations, statement.line, 0, 0,
-                                  std::string(durations)));
-        return &m_line;
+        m_untimed.Note(ScriptWarning(ScriptWarning::Kind::NotDurations, statement.line, 0, 0,
+                                     std::string(durations)));
+    } else if (m_durations.size() != m_units.size()) {
+        m_untimed.Note(ScriptWarning(ScriptWarning::Kind::DurationMismatch, statement.line,
+                                     m_durations.size(), m_units.size()));
+    } else {
+        std::int64_t at = m_line.start;
+        for (std::size_t k = 0; k < m_units.size(); ++k) {
+            m_line.units.push_back({m_units[k], at, at + m_durations[k]});
+            at += m_durations[k];
+        }
     }
-    if (m_durations.size() != m_units.size()) {
-        NoteUntimed(ScriptWarning(ScriptWarning::Kind::DurationMismatch, statement.line,
-                                  m_durations.size(), m_units.size()));
-        return &m_line;
-    }
-    std::int64_t at = m_line.start;
-    for (std::size_t k = 0; k < m_units.size(); ++k) {
-        m_line.units.push_back({m_units[k], at, at + m_durations[k]});
-        at += m_durations[k];
-    }
+    Move();
     return &m_line;
 }
 
-void LineTimer::NoteUntimed(ScriptWarning warning) {
-    if (++m_nMismatches <= kWarningsPerKind) {
-        m_warnings.push_back(std::move(warning));
+void LineTimer::Move() {
+    if (m_shift == 0) {
+        return;
     }
+    bool beforeZero = false;
+    const auto move = [this, &beforeZero](std::int64_t& time) {
+        time += m_shift;
+        if (time < 0) {
+            time = 0;
+            beforeZero = true;
+        }
+    };
+    move(m_line.start);
+    move(m_line.end);
+    for (TimedUnit& unit : m_line.units) {
+        move(unit.start);
+        move(unit.end);
+    }
+    if (beforeZero) {
+        m_beforeZero.Note(ScriptWarning(ScriptWarning::Kind::TimeBeforeZero, m_line.line));
+    }
+}
+
+TimeShift ShiftOf(const Script& script, const TimingOptions& timing,
+                  std::vector<ScriptWarning>& warnings) {
+    TimeShift shift{timing.shift, false};
+    if (timing.applyOffset && !script.Offset().empty()) {
+        if (const std::optional<std::int64_t> offset = ParseInteger(script.Offset())) {
+            shift.shift -= *offset;
+            shift.offsetApplied = true;
+        } else {
+            warnings.emplace_back(ScriptWarning::Kind::OffsetNotANumber, script.OffsetLine(), 0, 0,
+                                  script.Offset());
+        }
+    }
+    return shift;
 }
 
 void AppendNumber(std::string& out, std::int64_t value, int width) {
@@ -194,6 +236,58 @@ void AppendNumber(std::string& out, std::int64_t value, int width) {
     out.append(digits.data(), end);
 }
 
+std::int64_t SungEnd(const TimedLine& line) {
+    const std::int64_t sung = line.units.empty() ? line.end : line.units.back().end;
+    return std::max({line.start, line.end, sung});
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kBlanks = {" ", "\t", "\u00A0", "\u3000"};
+
+// Whether a blank can start at the byte `c`: most characters of a lyric are no blank.
+bool MayStartBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\xC2' || c == '\xE3';
+}
+
+} // namespace
+
+std::size_t LeadingBlanks(std::string_view text) {
+    if (text.empty() || !MayStartBlank(text.front())) {
+        return 0;
+    }
+    std::size_t length = 0;
+    for (bool more = true; more;) {
+        more = false;
+        for (const std::string_view blank : kBlanks) {
+            if (text.substr(length).starts_with(blank)) {
+                length += blank.size();
+                more = true;
+            }
+        }
+    }
+    return length;
+}
+
+std::size_t TrailingBlanks(std::string_view text) {
+    // A blank ends in a space, a tab, A0 (U+00A0) or 80 (U+3000).
+    if (text.empty() || (text.back() != ' ' && text.back() != '\t' && text.back() != '\xA0' &&
+                         text.back() != '\x80')) {
+        return 0;
+    }
+    std::size_t length = 0;
+    for (bool more = true; more;) {
+        more = false;
+        for (const std::string_view blank : kBlanks) {
+            if (text.substr(0, text.size() - length).ends_with(blank)) {
+                length += blank.size();
+                more = true;
+            }
+        }
+    }
+    return length;
+}
+
 void AppendHeaderValue(std::string& out, std::string_view value) {
     for (std::size_t i = 0; i < value.size();) {
         const std::size_t control = ControlCharacterAt(value, i);
@@ -202,32 +296,50 @@ void AppendHeaderValue(std::string& out, std::string_view value) {
     }
 }
 
-void WriteTimedLines(const Script& script, std::string_view head, LineEnd lineEnd, TextSink* sink,
-                     std::vector<ScriptWarning>& warnings,
-                     const std::function<void(const TimedLine&, std::string&)>& appendLine) {
-    if (sink != nullptr) {
-        if (lineEnd == LineEnd::Lf) {
-            sink->Write(head);
-        } else {
-            sink->WriteText(head);
+void WriteTimedLines(const DocumentInput& input, std::string_view head, LineEnd lineEnd,
+                     TextSink* sink, std::vector<ScriptWarning>& warnings,
+                     const std::function<void(const TimedLine&, std::string&)>& appendLine,
+                     TimedBy timedBy, const std::function<void(std::string&)>& completeHead) {
+    bool headWritten = sink == nullptr;
+    const auto write = [&](std::string_view piece) {
+        if (!headWritten) {
+            headWritten = true;
+            std::string complete(head);
+            if (completeHead) {
+                completeHead(complete);
+            }
+            if (lineEnd == LineEnd::Lf) {
+                sink->Write(complete);
+            } else {
+                sink->WriteText(complete);
+            }
         }
-    }
+        sink->Write(piece);
+    };
     std::string piece;
-    LineTimer timer(warnings);
-    script.ForEachLyric([&](const LyricStatement& statement) {
+    if (sink != nullptr) {
+        piece.reserve(kPieceSize + kPieceSize / 4); // grown once, not doubled up to its size
+    }
+    LineTimer timer(warnings, input.shift, timedBy);
+    input.script.ForEachLyric([&](const LyricStatement& statement) {
         const TimedLine* line = timer.Read(statement);
-        if (line == nullptr || sink == nullptr) {
+        if (line == nullptr) {
             return;
         }
+        const std::size_t before = piece.size();
         appendLine(*line, piece);
-        piece.append(lineEnd == LineEnd::Lf ? "\n" : "\r\n"); // a lyric holds no LF of its own
-        if (piece.size() >= kPieceSize) {
-            sink->Write(piece);
+        if (piece.size() > before) {
+            piece.append(lineEnd == LineEnd::Lf ? "\n" : "\r\n"); // a lyric holds no LF
+        }
+        if (sink == nullptr) {
+            piece.clear();
+        } else if (piece.size() >= kPieceSize) {
+            write(piece);
             piece.clear();
         }
     });
     if (sink != nullptr) {
-        sink->Write(piece);
+        write(piece);
     }
 }
 

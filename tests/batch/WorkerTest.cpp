@@ -334,5 +334,41 @@ TEST(ValidateRequest, RefusesWhatCannotBeARun) {
     }
 }
 
+TEST(ValidateRequest, TakesTheDocumentOptionsAFormatHas) {
+    const auto options = [](TimingOptions timing, LrcOptions lrc = {}) {
+        DocumentOptions document;
+        document.timing = timing;
+        document.lrc = lrc;
+        return document;
+    };
+    const DocumentOptions plain = options({}, {LrcStyle::Plain, 3});
+    struct Case {
+        OutputFormat format;
+        DocumentOptions options;
+        RequestError expected;
+    };
+    for (const Case& c : {
+             Case{OutputFormat::Srt, options({kMaxShift, true}), RequestError::None},
+             Case{OutputFormat::Ass, options({-kMaxShift, false}), RequestError::None},
+             Case{OutputFormat::Ttml, options({-kMaxShift - 1, false}),
+                  RequestError::ShiftOutOfRange},
+             Case{OutputFormat::Kmc, options({1, false}), RequestError::TimesKept},
+             Case{OutputFormat::Xml, options({0, true}), RequestError::TimesKept},
+             Case{OutputFormat::Lrc, plain, RequestError::None},
+             Case{OutputFormat::Ttml, plain, RequestError::LrcOptionsWithoutLrc},
+             Case{OutputFormat::Lrc, options({}, {LrcStyle::Enhanced, 4}),
+                  RequestError::LrcPrecision},
+         }) {
+        EXPECT_EQ(CheckDocumentOptions(c.format, c.options), c.expected) << ExtensionOf(c.format);
+    }
+    // What a dialog asks for, keeping every choice, any format takes.
+    const DocumentOptions everything = options({-2500, true}, {LrcStyle::Plain, 3});
+    for (const FormatEntry& entry : DocumentFormats()) {
+        EXPECT_EQ(CheckDocumentOptions(entry.format, OptionsFor(entry.format, everything)),
+                  RequestError::None)
+            << entry.name;
+    }
+}
+
 } // namespace
 } // namespace tolvren

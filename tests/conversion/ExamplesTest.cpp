@@ -1,12 +1,15 @@
 // Every worked example under tests/data/examples: a script NAME.ksc, the documents it must give
-// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass, …; NAME.s2twp.kmc converted by --chinese s2twp, and so
-// on), optionally NAME.options (lines "author=…", "encoding=…", …) and the warnings a document
-// comes with, as the command line prints them without the path (NAME.kmc.warnings and so on),
-// which a check of the script gives too. Adding a case is adding files; a file that is none of
-// these fails. CTest runs each example as a test of its own
-// named after it (`ctest -R NAME`); the test program run by hand checks them all.
+// (NAME.kmc, NAME.xml, NAME.lrc, NAME.ass, NAME.ttml, NAME.srt; NAME.s2twp.kmc converted by
+// --chinese s2twp, and so on), optionally NAME.options (lines "author=…", "encoding=…",
+// "shift=-1500", "apply-offset=yes", …) and the warnings a document comes with, as the command
+// line prints them without the path (NAME.kmc.warnings and so on), which a check of the script
+// gives too. Adding a case is adding files; a file that is none of these fails. CTest runs each
+// example as a test of its own named after it (`ctest -R NAME`); the test program run by hand
+// checks them all.
 
 #include "batch/Messages.h"
+#include "batch/RunState.h"
+#include "conversion/FieldUtils.h"
 #include "conversion/LyricConverter.h"
 #include "support/TestTree.h"
 
@@ -79,6 +82,26 @@ const std::map<std::string, OptionSetter> kOptionKeys = {
      [](ExampleOptions& options, const std::string& value) {
          options.encoding = InputEncoding::FromName(value);
          return options.encoding.has_value();
+     }},
+    {"shift",
+     [](ExampleOptions& options, const std::string& value) {
+         options.document.timing.shift = ParseInteger(value).value_or(0);
+         return ParseInteger(value).has_value();
+     }},
+    {"apply-offset",
+     [](ExampleOptions& options, const std::string& value) {
+         options.document.timing.applyOffset = value == "yes";
+         return value == "yes";
+     }},
+    {"lrc-style",
+     [](ExampleOptions& options, const std::string& value) {
+         options.document.lrc.style = LrcStyleFromName(value).value_or(LrcStyle::Enhanced);
+         return LrcStyleFromName(value).has_value();
+     }},
+    {"lrc-precision",
+     [](ExampleOptions& options, const std::string& value) {
+         options.document.lrc.fractionDigits = value == "3" ? 3 : 2;
+         return value == "2" || value == "3";
      }},
 };
 
@@ -155,6 +178,8 @@ void CheckExample(const std::string& name, const std::vector<std::string>& names
             EXPECT_TRUE(fs::exists(kExamples / file.substr(0, file.size() - kWarnings.size())))
                 << file << ": warnings of a document that is not there";
         } else {
+            // An example's options are ones a user could give for its format.
+            EXPECT_EQ(CheckDocumentOptions(*format, options.document), RequestError::None) << file;
             CheckDocument(LyricConverter(options.author, *format, *options.encoding,
                                          options.document, chinese.value_or(ChineseMode::Off)),
                           script, expected, tree);

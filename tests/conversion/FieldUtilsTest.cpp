@@ -33,6 +33,17 @@ TEST(FieldUtils, GetFieldSetsTheDelimiterOfItsThreadOnly) {
     EXPECT_EQ(CountDelimiters("a'b''c"), 3);
 }
 
+TEST(FieldUtils, ParseIntegerTakesASignAndTwelveDigits) {
+    for (const auto& [text, value] : std::vector<std::pair<std::string_view, std::int64_t>>{
+             {"0", 0}, {"-150", -150}, {"+200", 200}, {"999999999999", 999999999999}}) {
+        EXPECT_EQ(ParseInteger(text), value) << text;
+    }
+    for (const std::string_view text :
+         {"", "-", "+-1", " 5", "5 ", "1e3", "1.5", "1000000000000"}) {
+        EXPECT_EQ(ParseInteger(text), std::nullopt) << text;
+    }
+}
+
 TEST(FieldUtils, ReplaceAllLeftToRightWithoutOverlap) {
     struct Case {
         std::string text, replacement, find, expected;
