@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "cli/CliFrontEnd.h"
 #include "cli/StopSignals.h"
+#include "conversion/FieldUtils.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -42,12 +43,14 @@ int CloseStdout(int status, const tolvren::Terminal& terminal) {
 }
 
 constexpr const char* kDescription =
-    "Converts KSC lyric scripts into KMC documents (or XML, LRC, ASS).\n"
+    "Converts KSC lyric scripts into KMC documents (or XML, LRC, ASS, TTML, SRT).\n"
     "SOURCE is a folder (every *.ksc* file under it, at any depth) or one file; the documents\n"
     "go side by side into TARGET_DIR, which is created if it is missing (one level).\n"
     "With --check, TARGET_DIR may be left out; given, it need not exist, and the documents\n"
     "that exist there and would be replaced are named. A TARGET_DIR that is an existing\n"
-    "file, or a third operand, is a usage error.";
+    "file, or a third operand, is a usage error.\n"
+    "Times: --shift 500 shows every line half a second later, --shift -500 sooner; a time\n"
+    "that would fall before 0 is 0, with a warning. KMC and XML keep the script's times.";
 
 constexpr const char* kFooter =
     "Encodings:\n"
@@ -67,13 +70,14 @@ constexpr const char* kFooter =
     "  assignments (not read for KMC), no lyric lines at all, lines that end in CR alone (with\n"
     "  the lyric lines lost there), for KMC and XML a value written as it stands that no XML\n"
     "  reader takes ('&', '<', '\"', control characters: once per document, and once for the\n"
-    "  author), for LRC and ASS a line whose durations do not match its units or whose time\n"
-    "  is no time, and for ASS a karaoke.rows or lead-in or linger that makes no sense, a\n"
-    "  fifth argument of karaoke.add that is no RGB(r, g, b), and a line sung while every row\n"
-    "  is taken, and with --chinese s2twp or tw2sp a lyric line whose units the regional\n"
-    "  words would change (converted without them, by s2tw or tw2s). A FIFO, socket or device\n"
-    "  named like a script is skipped with a warning. Control characters in file names are\n"
-    "  printed as escapes (\\n, \\x1b).\n"
+    "  author), for the other formats a line whose durations do not match its units or whose\n"
+    "  time is no time, a time moved before 0 and an offset --apply-offset cannot read, for ASS\n"
+    "  a karaoke.rows or lead-in or linger that makes no sense, a fifth argument of karaoke.add\n"
+    "  that is no RGB(r, g, b), and a line sung while every row is taken, for SRT an offset it\n"
+    "  cannot name, for TTML control characters it cannot hold, and with --chinese s2twp or\n"
+    "  tw2sp a lyric line whose units the regional words would change (converted without them,\n"
+    "  by s2tw or tw2s). A FIFO, socket or device named like a script is skipped with a warning.\n"
+    "  Control characters in file names are printed as escapes (\\n, \\x1b).\n"
     "\n"
     "Exit status: 0 all converted (also when none was found); 1 a file or folder failed, the\n"
     "target folder could not be opened (--open), standard output could not be written, or a\n"
@@ -96,6 +100,10 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     std::string format = "kmc";
     std::string encoding = "gbk";
     std::string chinese;
+    std::string lrcStyle{tolvren::LrcStyleName(tolvren::LrcStyle::Enhanced)};
+    std::string lrcPrecision = "2";
+    std::string shift = "0";
+    bool applyOffset = false;
     bool quiet = false;
     bool noWarnings = false;
     bool open = false;
@@ -106,7 +114,8 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
     app.add_option("TARGET_DIR", target,
                    "Folder that receives the documents (with --check: where they would go)");
     app.add_option("-a,--author", author, "Author written into every document");
-    app.add_option("-f,--format", format, "Output: kmc (default), xml, lrc or ass");
+    app.add_option("-f,--format", format,
+                   fmt::format("Output: {} (kmc by default)", tolvren::FormatNames()));
     app.add_option("-e,--encoding", encoding,
                    "Encoding of scripts without a byte-order mark: gbk (default), auto, or any "
                    "name such as gb18030, big5, big5-hkscs, utf-8, utf-16le, shift_jis, euc-kr");
@@ -114,6 +123,19 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
                    "Convert lyrics, titles and singers: s2t, s2tw, s2twp, s2hk (Simplified to "
                    "Traditional: standard, Taiwan, Taiwan with its words, Hong Kong), t2s, tw2s, "
                    "tw2sp, hk2s (back to Simplified)");
+    app.add_option("--lrc-style", lrcStyle,
+                   "LRC: enhanced (default: word by word) or plain (line by line, for players that "
+                   "show word tags as text)")
+        ->type_name("STYLE");
+    app.add_option("--lrc-precision", lrcPrecision,
+                   "LRC: 2 (default) or 3 digits of a second ([mm:ss.xx] or [mm:ss.xxx])")
+        ->type_name("DIGITS");
+    app.add_option("--shift", shift,
+                   "Move every time by MS milliseconds, later when positive (not for kmc, xml)")
+        ->type_name("MS");
+    app.add_flag("--apply-offset", applyOffset,
+                 "Move the times by karaoke.TimeOffset as LRC players apply [offset:], and name "
+                 "no offset (not for kmc, xml)");
     app.add_flag("--keep-tree", keepTree,
                  "Put each document into the same subfolder of TARGET_DIR as its source has "
                  "under SOURCE");
@@ -247,13 +269,33 @@ int tolvren::RunCli(int argc, char** argv, const Terminal& terminal) {
         }
         request.chinese = *mode;
     }
+    request.format = *outputFormat;
+    const std::optional<tolvren::LrcStyle> style = tolvren::LrcStyleFromName(lrcStyle);
+    if (!style) {
+        return UsageError(fmt::format("--lrc-style: '{}' is neither enhanced nor plain",
+                                      tolvren::EscapeControls(lrcStyle)),
+                          terminal);
+    }
+    request.document.lrc.style = *style;
+    const std::optional<std::int64_t> digits = tolvren::ParseInteger(lrcPrecision);
+    const std::optional<std::int64_t> ms = tolvren::ParseInteger(shift);
+    if (!digits || !ms) {
+        return UsageError(digits ? fmt::format("--shift: '{}' is no whole number of milliseconds",
+                                               tolvren::EscapeControls(shift))
+                                 : fmt::format("--lrc-precision: '{}' is neither 2 nor 3",
+                                               tolvren::EscapeControls(lrcPrecision)),
+                          terminal);
+    }
+    // Any number but 2 and 3 is refused with the rest of the request, as it stands.
+    request.document.lrc.fractionDigits =
+        static_cast<int>(std::clamp<std::int64_t>(*digits, -1, 100));
+    request.document.timing = {*ms, applyOffset};
     if (const tolvren::RequestCheck valid = tolvren::ValidateRequest(request); !valid.ok()) {
         const bool aboutTarget = valid.problem == tolvren::RequestError::TargetNotAFolder;
         return UsageError(tolvren::DescribeRequestError(valid, request, tolvren::Language::English),
                           terminal, aboutTarget ? request.targetDir : request.sourceDir);
     }
 
-    request.format = *outputFormat;
     tolvren::CliFrontEnd::Options options;
     options.quiet = quiet;
     options.warnings = !noWarnings;

@@ -107,6 +107,21 @@ TEST(Cli, ConvertsATreeAndSaysSoOnTheLastLine) {
     EXPECT_THAT(TestTree::Read(tree.Path("out/b.xml")), HasSubstr("by=\"我\""));
 }
 
+// A negative shift is the option's value, not an option of its own.
+TEST(Cli, ShiftMovesEveryTimeEitherWay) {
+    const TestTree tree;
+    tree.Write("songs/a.ksc", kSong);
+    const auto sooner = RunCli(tree, {"-f", "srt", "--shift", "-1500", tree.Path("songs"), "out"});
+    EXPECT_EQ(sooner.status, 0) << sooner.err;
+    EXPECT_EQ(sooner.err, tree.Path("songs/a.ksc") +
+                              ":2: warning: times moved before 0:00 are written as 0:00\n");
+    EXPECT_THAT(TestTree::Read(tree.Path("out/a.srt")),
+                HasSubstr("\r\n00:00:00,000 --> 00:00:00,500\r\nla\r\n"));
+    EXPECT_EQ(RunCli(tree, {"-f", "ttml", "--shift", "250", tree.Path("songs"), "out"}).status, 0);
+    EXPECT_THAT(TestTree::Read(tree.Path("out/a.ttml")),
+                HasSubstr("<span begin=\"1.250\" end=\"1.750\">l</span>"));
+}
+
 TEST(Cli, FailuresWarningsAndNoticesGoToStderrOneLineEach) {
     const TestTree tree;
     tree.Write("songs/x/a.ksc", kSong);
@@ -150,7 +165,17 @@ TEST(Cli, UsageErrorsSayWhatIsWrongOnceAndCreateNothing) {
         {{"", out}, "no SOURCE given"},
         {{tree.Path("missing"), out}, tree.Path("missing") + ": no such file or folder"},
         {{tree.Path("fifo"), out}, "neither a folder nor a regular file"},
-        {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass"},
+        {{"--format", "txt", tree.Path("songs"), out}, "none of kmc, xml, lrc, ass, ttml, srt"},
+        {{"--shift", "500", tree.Path("songs"), out},
+         "--shift: KMC documents keep the script's times as they stand"},
+        {{"-f", "xml", "--apply-offset", tree.Path("songs"), out}, "--apply-offset: XML documents"},
+        {{"-f", "srt", "--shift", "1.5", tree.Path("songs"), out},
+         "--shift: '1.5' is no whole number of milliseconds"},
+        {{"-f", "srt", "--shift=-86400001", tree.Path("songs"), out}, "more than a day"},
+        {{"-f", "ttml", "--lrc-style", "plain", tree.Path("songs"), out},
+         "--lrc-style: for LRC documents only (-f lrc)"},
+        {{"-f", "lrc", "--lrc-style", "fancy", tree.Path("songs"), out}, "neither enhanced nor"},
+        {{"-f", "lrc", "--lrc-precision", "4", tree.Path("songs"), out}, "4 is neither 2 nor 3"},
         {{"-e", "klingon", tree.Path("songs"), out}, "unknown encoding 'klingon'"},
         {{"--chinese", "s2x", tree.Path("songs"), out},
          "--chinese: 's2x' is none of s2t, s2tw, s2twp, s2hk, t2s, tw2s, tw2sp, hk2s"},

@@ -1,6 +1,6 @@
 # bash completion for tolvren-cli                          -*- shell-script -*-
 # The options are read from the program's own --help, so they follow it; only the values
-# of --format, --encoding and --chinese are listed here.
+# of the options that take a word are listed here.
 
 _tolvren_cli()
 {
@@ -9,7 +9,7 @@ _tolvren_cli()
 
     case $prev in
         -h | --help | -V | --version | -a | --author | --ass-lead | --ass-linger | --ass-size | \
-            --ass-style)
+            --ass-style | --shift)
             return
             ;;
         --ass-rows)
@@ -17,7 +17,15 @@ _tolvren_cli()
             return
             ;;
         -f | --format)
-            COMPREPLY=($(compgen -W 'kmc xml lrc ass' -- "$cur"))
+            COMPREPLY=($(compgen -W 'kmc xml lrc ass ttml srt' -- "$cur"))
+            return
+            ;;
+        --lrc-style)
+            COMPREPLY=($(compgen -W 'enhanced plain' -- "$cur"))
+            return
+            ;;
+        --lrc-precision)
+            COMPREPLY=($(compgen -W '2 3' -- "$cur"))
             return
             ;;
         --chinese)
@@ -41,7 +49,7 @@ _tolvren_cli()
 
     # SOURCE is a folder or one script; TARGET_DIR is a folder.
     local args
-    _count_args "" "@(-a|--author|-f|--format|-e|--encoding|--chinese|--ass-@(rows|lead|linger|size|style))"
+    _count_args "" "@(-a|--author|-f|--format|-e|--encoding|--chinese|--ass-@(rows|lead|linger|size|style)|--lrc-@(style|precision)|--shift)"
     if ((args == 1)); then
         _filedir 'ksc*'
     else
