@@ -16,6 +16,10 @@ packages=(
   g++-mingw-w64-x86-64-posix googletest wine wine64 nsis osslsigncode icoutils zip unzip openssl
 )
 
+# Node and npm run the test-only readers of the documents; a node from elsewhere, with its own npm,
+# does as well (and Debian's npm could not be installed beside it).
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
