@@ -1,9 +1,9 @@
-// Whole scripts through the converter, in memory, in every output format and with every way of
-// choosing the encoding, converted into the other script of Chinese or not: any bytes must give a
-// complete, well-formed document, never a crash or a hang, and a check must say exactly what the
-// conversion says; a sung text keeps its units in every mode. The first byte picks the format,
-// the encoding and the mode. Writing documents to disk is the atomic writer's, tested on real file
-// systems by the unit and fault tests.
+// Whole scripts through the converter, in memory, in every output format (those whose times move
+// also moved) and with every way of choosing the encoding, converted into the other script of
+// Chinese or not: any bytes must give a complete, well-formed document, never a crash or a hang,
+// and a check must say exactly what the conversion says; a sung text keeps its units in every
+// mode. The first byte picks the format, the encoding and the mode. Writing documents to disk is
+// the atomic writer's, tested on real file systems by the unit and fault tests.
 #include "conversion/CodePage.h"
 #include "conversion/LyricConverter.h"
 #include "conversion/TimedLines.h"
@@ -51,23 +51,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     using tolvren::LyricConverter;
     using tolvren::OutputFormat;
-    static const OutputFormat formats[] = {OutputFormat::Kmc, OutputFormat::Xml, OutputFormat::Lrc,
-                                           OutputFormat::Ass};
-    static const std::vector<LyricConverter> converters = [] {
-        std::vector<LyricConverter> all;
+    struct Case {
+        LyricConverter converter;
+        OutputFormat format;
+    };
+    // Every format in every encoding, and those whose times move once more, moved.
+    static const std::vector<Case> cases = [] {
+        std::vector<Case> all;
+        tolvren::DocumentOptions moved;
+        moved.timing = {-1500, true};
         for (const char* encoding :
              {"gbk", "auto", "utf-8", "big5", "gb18030", "shift_jis", "euc-jp"}) {
-            for (const OutputFormat format : formats) {
-                all.emplace_back(
-                    "fuzz & <author>", format, *tolvren::InputEncoding::FromName(encoding),
-                    tolvren::DocumentOptions{},
-                    tolvren::kChineseModes[all.size() % tolvren::kChineseModes.size()]);
+            for (const tolvren::FormatEntry& entry : tolvren::DocumentFormats()) {
+                const auto input = *tolvren::InputEncoding::FromName(encoding);
+                const auto chinese = [&all] {
+                    return tolvren::kChineseModes[all.size() % tolvren::kChineseModes.size()];
+                };
+                all.push_back(
+                    {LyricConverter("fuzz & <author>", entry.format, input, {}, chinese()),
+                     entry.format});
+                if (tolvren::TimesCanMove(entry.format)) {
+                    tolvren::DocumentOptions options = moved;
+                    if (entry.format == OutputFormat::Lrc) {
+                        options.lrc = {tolvren::LrcStyle::Plain, 3};
+                    }
+                    all.push_back(
+                        {LyricConverter("fuzz & <author>", entry.format, input, options, chinese()),
+                         entry.format});
+                }
             }
         }
         return all;
     }();
-    const OutputFormat format = formats[data[0] % converters.size() % 4];
-    const LyricConverter& converter = converters[data[0] % converters.size()];
+    const Case& chosen = cases[data[0] % cases.size()];
+    const OutputFormat format = chosen.format;
+    const LyricConverter& converter = chosen.converter;
     const std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
     // A script without a title is named after its file: this name must not start a line.
     constexpr std::string_view fileName = "so\nng\x1b.ksc";
@@ -76,10 +94,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string document = converter.ConvertText(script, fileName, &warnings);
     Check(converter.CheckText(script, fileName) == warnings);
 
-    Check(document.starts_with("\xEF\xBB\xBF"));
+    Check(document.starts_with("\xEF\xBB\xBF") == (format != OutputFormat::Ttml));
     Check(tolvren::IsValidUtf8(document) && document.find('\0') == std::string::npos);
     if (format == OutputFormat::Lrc) {
         Check(EveryLineAfter(document, {}, "[")); // tags and lyric lines, LF each
+    } else if (format == OutputFormat::Ttml) {
+        // Well-formed whatever the script holds: every '<' and '&' is the document's own, and no
+        // character XML cannot hold is there.
+        Check(document.ends_with("</tt>\n"));
+        for (std::size_t i = 0; i < document.size(); ++i) {
+            const auto c = static_cast<unsigned char>(document[i]);
+            const std::string_view rest = std::string_view(document).substr(i);
+            Check(c >= 0x20 || c == '\t' || c == '\n' || c == '\r');
+            Check(!rest.starts_with("\xEF\xBF\xBE") && !rest.starts_with("\xEF\xBF\xBF"));
+            Check(c != '<' || (rest.size() > 1 &&
+                               std::string_view("abcdefghijklmnopqrstuvwxyz/!?").find(rest[1]) !=
+                                   std::string_view::npos));
+            Check(c != '&' || rest.starts_with("&amp;") || rest.starts_with("&lt;") ||
+                  rest.starts_with("&gt;") || rest.starts_with("&quot;") ||
+                  rest.starts_with("&apos;"));
+        }
     } else {
         for (std::size_t i = document.find('\n'); i != std::string::npos;
              i = document.find('\n', i + 1)) {

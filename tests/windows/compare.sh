@@ -6,8 +6,9 @@
 # in two folders), and a corpus of every worked example (invalid bytes, Ctrl-Z, UTF-16, Big5,
 # GB18030, broken statements, Simplified and Traditional songs); each flat, keeping the tree, read
 # with auto into LRC and into ASS (a font named in Chinese), converted into Traditional Chinese
-# with Taiwan's words, and checked. Then every single byte and pair read in each encoding both
-# platforms accept, and the folders written with "..", doubled and trailing separators.
+# with Taiwan's words, into TTML, SRT and plain LRC with their times moved, and checked. Then every
+# single byte and pair read in each encoding both platforms accept, and the folders written with
+# "..", doubled and trailing separators.
 #   tests/windows/compare.sh LINUX_CLI WINDOWS_CLI        (WINEPREFIX as the wine runner wants it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -96,6 +97,10 @@ for corpus in strict mixed; do
   compare "$corpus-lrc" -e auto -f lrc --keep-tree "$source" "$work/documents"
   compare "$corpus-ass" -e auto -f ass --ass-style 'Fontname=微软雅黑' "$source" "$work/documents"
   compare "$corpus-s2twp" -e auto --chinese s2twp "$source" "$work/documents"
+  compare "$corpus-ttml" -f ttml --shift 1500 "$source" "$work/documents"
+  compare "$corpus-srt" -a 作者 -f srt --shift=-2500 --apply-offset "$source" "$work/documents"
+  compare "$corpus-plain" -f lrc --lrc-style plain --lrc-precision 3 --apply-offset "$source" \
+    "$work/documents"
   compare "$corpus-check" --check "$source"
 done
 for encoding in gbk gb2312 big5 gb18030 shift_jis euc-kr windows-874 windows-1250 windows-1251 \
