@@ -517,6 +517,14 @@ std::string RequestErrorHeadline(const RequestCheck& check) {
         return "KMC 路径不是文件夹";
     case RequestError::AuthorHasControl:
         return "作者中不能有控制字符（如换行）";
+    case RequestError::TimesKept:
+        return "此格式不能平移时间";
+    case RequestError::ShiftOutOfRange:
+        return "时间平移超过了一天";
+    case RequestError::LrcOptionsWithoutLrc:
+        return "LRC 样式只用于 LRC";
+    case RequestError::LrcPrecision:
+        return "LRC 时间只能有 2 位或 3 位小数";
     }
     return {};
 }
