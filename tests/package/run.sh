@@ -86,7 +86,7 @@ completions=$(bash -c '
   complete_at tolvren-cli --ch
   complete_at tolvren-cli --format ""
 ') || fail "the bash completion of tolvren-cli did not load"
-[[ $completions == $'--format\n--check\nkmc xml lrc ass' ]] || fail "bash completion gave: $completions"
+[[ $completions == $'--format\n--check --chinese\nkmc xml lrc ass ttml srt' ]] || fail "bash completion gave: $completions"
 
 # File managers offer a program on a folder through the MIME cache that the desktop entries make.
 desktop=/usr/share/applications/io.github.tolvren.Tolvren.desktop
