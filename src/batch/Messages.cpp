@@ -661,6 +661,14 @@ std::string_view ChineseModeLabel(ChineseMode mode) {
     return {};
 }
 
+std::string_view LrcStyleLabel(LrcStyle style) {
+    return style == LrcStyle::Plain ? "逐行" : "逐字";
+}
+
+std::string DescribeShiftNotANumber(std::string_view typed) {
+    return fmt::format("时间平移须是整数毫秒：{}", EscapeControls(typed));
+}
+
 std::string ScanStatusText(int folders, int files) {
     return fmt::format("正在查找：{} 个文件夹，{} 个文件", folders, files);
 }

@@ -78,6 +78,12 @@ std::string DescribeUnknownEncoding(std::string_view name, Language language);
 /// their order).
 std::string_view ChineseModeLabel(ChineseMode mode);
 
+/// A choice of the dialogs' LRC 样式 list: "逐字" (enhanced), "逐行" (plain).
+std::string_view LrcStyleLabel(LrcStyle style);
+
+/// The dialogs' 时间平移 holds no whole number of milliseconds: "时间平移须是整数毫秒：abc".
+std::string DescribeShiftNotANumber(std::string_view typed);
+
 /// The status while the scan runs: "正在查找：12 个文件夹，340 个文件".
 std::string ScanStatusText(int folders, int files);
 

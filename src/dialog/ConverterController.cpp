@@ -104,8 +104,10 @@ void ConverterController::OnInitDialog() {
     m_strSourceDir = choices.sourceDir;
     m_strTargetDir = choices.targetDir;
     m_strAuthor = choices.author;
+    m_strShift = choices.shift;
     UpdateData(Exchange::ToControls);
     m_view.SetOptions(choices.options);
+    OnFormatChanged();
     m_view.SetRunning(false);
     m_view.EnableDetails(false);
     // The first box has the focus: typing replaces a restored folder.
@@ -116,6 +118,7 @@ void ConverterController::UpdateData(Exchange direction) {
     const std::pair<Field, std::string*> fields[] = {{Field::SourceDir, &m_strSourceDir},
                                                      {Field::TargetDir, &m_strTargetDir},
                                                      {Field::Author, &m_strAuthor},
+                                                     {Field::Shift, &m_strShift},
                                                      {Field::Elapsed, &m_strElapsed}};
     for (const auto& [field, value] : fields) {
         if (direction == Exchange::FromControls) {
@@ -195,6 +198,10 @@ void ConverterController::OnDrop(std::span<const std::string> paths) {
     }
 }
 
+void ConverterController::OnFormatChanged() {
+    m_view.EnableOptions(OptionStatesFor(m_view.GetOptions().format));
+}
+
 void ConverterController::OnStart() {
     if (IsRunActive()) {
         return;
@@ -206,6 +213,19 @@ void ConverterController::OnStart() {
     request.targetDir = ExpandHome(m_strTargetDir);
     request.author = m_strAuthor;
     request.format = options.format;
+    request.chinese = options.chinese;
+    DocumentOptions chosen;
+    chosen.lrc.style = options.lrcStyle;
+    const std::optional<std::int64_t> shift = ShiftOfText(m_strShift);
+    if (!shift && TimesCanMove(options.format)) {
+        const std::string said = DescribeShiftNotANumber(m_strShift);
+        Refuse(said, said);
+        return;
+    }
+    chosen.timing.shift = shift.value_or(0);
+    // What the format does not take stays as a run without options has it: the controls of the
+    // rest are disabled, and keep their values for another format.
+    request.document = OptionsFor(options.format, chosen);
     const std::optional<InputEncoding> encoding = InputEncoding::FromName(options.encoding);
     if (!encoding) {
         // Only a build or a system without that code page gets here.
@@ -298,7 +318,7 @@ void ConverterController::OnRunFinished() {
 
 DialogChoices ConverterController::CurrentChoices() {
     UpdateData(Exchange::FromControls);
-    return {m_strSourceDir, m_strTargetDir, m_strAuthor, m_view.GetOptions()};
+    return {m_strSourceDir, m_strTargetDir, m_strAuthor, m_strShift, m_view.GetOptions()};
 }
 
 void ConverterController::Close() {

@@ -52,6 +52,10 @@ public:
     /// A drop on the source box: a folder is taken as browsing to it does.
     void OnDrop(std::span<const std::string> paths);
 
+    /// Another format was chosen: the controls of the options it takes are enabled, the others
+    /// not.
+    void OnFormatChanged();
+
     /// Takes the boxes (a leading "~" as HOME), the author and the options into a request and
     /// starts the worker. When the request cannot run, nothing starts: the bar says why in short
     /// and, when there is more to say (the path, the cause), a message box says all of it.
@@ -94,6 +98,7 @@ private:
     std::string m_strTargetDir;
     std::string m_strElapsed;
     std::string m_strAuthor;
+    std::string m_strShift;
     RunMonitor m_monitor;
     RunSummary m_summary; ///< the last run's, once it has ended
 };

@@ -17,7 +17,7 @@ namespace tolvren {
 class ConverterView {
 public:
     /// The texts the controller keeps in fields of its own (UpdateData).
-    enum class Field { SourceDir, TargetDir, Author, Elapsed };
+    enum class Field { SourceDir, TargetDir, Author, Shift, Elapsed };
 
     virtual ~ConverterView() = default;
 
@@ -27,6 +27,8 @@ public:
     virtual void SelectSource() = 0;
     virtual DialogOptions GetOptions() const = 0;
     virtual void SetOptions(const DialogOptions& options) = 0;
+    /// Enables the controls of a format's options (LRC 样式, 时间平移, ASS 选项…) as told.
+    virtual void EnableOptions(const OptionStates& states) = 0;
 
     /// The bar (TextProgressCtrl): its position, and its caption.
     virtual void SetPos(int pos) = 0;

@@ -8,7 +8,6 @@
 #include "ui/TextProgressCtrl.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -19,7 +18,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRadioButton>
+#include <QSpinBox>
 #include <QUrl>
 
 namespace tolvren {
@@ -90,24 +89,17 @@ ConverterDialog::ConverterDialog(ConverterController::RunFunction run, QWidget* 
 
 void ConverterDialog::CreateControls() {
     const DialogUnits du(font());
-    setFixedSize(du.Size(301, 156));
+    setFixedSize(du.Size(301, 173));
 
-    auto place = [&du](QWidget* control, const char* id, int x, int y, int w, int h) {
+    // A control in dialog units, named for the tests and, when it shows no text of its own, for
+    // screen readers.
+    auto place = [&du](QWidget* control, const char* id, int x, int y, int w, int h,
+                       const QString& name = {}) {
         if (id != nullptr) {
             control->setObjectName(QLatin1String(id));
         }
         control->setGeometry(du.Rect(x, y, w, h));
-    };
-    auto edit = [this, &place](const char* id, int y, const QString& name) {
-        auto* control = new QLineEdit(this);
-        place(control, id, 59, y, 179, 13);
         control->setAccessibleName(name);
-        return control;
-    };
-    auto radio = [this, &place](const char* id, const QString& text, int x) {
-        auto* control = new QRadioButton(text, this);
-        place(control, id, x, 76, 28, 10);
-        return control;
     };
     auto button = [this, &place](const char* id, const QString& text, int x, int y, int w) {
         auto* control = new QPushButton(text, this);
@@ -126,59 +118,69 @@ void ConverterDialog::CreateControls() {
         control->setBuddy(buddy);
         return control;
     };
+    auto edit = [this, &place, &label](const char* id, int y, const QString& name, int labelX,
+                                       int labelY) {
+        auto* control = new QLineEdit(this);
+        place(control, id, 59, y, 179, 13, name);
+        label(name + QStringLiteral("："), labelX, labelY, 57 - labelX, control);
+        return control;
+    };
+    // A drop-down list of the controller's entries, its label to the left, named as it.
+    auto list = [this, &place, &label](DialogList which, const char* id, const QString& name,
+                                       int labelX, int x, int y, int w) {
+        auto* control = new QComboBox(this);
+        place(control, id, x, y, w, 13, name);
+        for (const std::string& entry : ListEntries(which)) {
+            control->addItem(FromText(entry));
+        }
+        m_lists.at(static_cast<std::size_t>(which)) = control;
+        label(name + QStringLiteral("："), labelX, y + 2, x - 2 - labelX, control);
+        return control;
+    };
 
     // Created in tab order; the labels and the group box take no focus.
-    m_editSource = edit(ids::kSourceEdit, 22, QStringLiteral("KSC路径"));
-    m_editTarget = edit(ids::kTargetEdit, 40, QStringLiteral("KMC路径"));
-    m_editAuthor = edit(ids::kAuthorEdit, 58, QStringLiteral("作者"));
-    m_formatGroup = new QButtonGroup(this);
-    for (const auto& [id, text, format, x] :
-         {std::tuple{ids::kKmcRadio, "KMC", OutputFormat::Kmc, 59},
-          {ids::kXmlRadio, "XML", OutputFormat::Xml, 97},
-          {ids::kLrcRadio, "LRC", OutputFormat::Lrc, 135},
-          {ids::kAssRadio, "ASS", OutputFormat::Ass, 173}}) {
-        m_formatGroup->addButton(radio(id, QLatin1String(text), x), static_cast<int>(format));
-    }
-    m_comboEncoding = new QComboBox(this);
-    place(m_comboEncoding, ids::kEncodingCombo, 59, 93, 66, 13);
-    m_comboEncoding->setAccessibleName(QStringLiteral("编码"));
-    for (const EncodingChoice& choice : DialogEncodings()) {
-        m_comboEncoding->addItem(QString::fromUtf8(choice.text), QLatin1String(choice.name));
-    }
+    m_editSource = edit(ids::kSourceEdit, 22, QStringLiteral("KSC路径"), 18, 26);
+    m_editTarget = edit(ids::kTargetEdit, 40, QStringLiteral("KMC路径"), 18, 43);
+    m_editAuthor = edit(ids::kAuthorEdit, 58, QStringLiteral("作者"), 30, 60);
+    list(DialogList::Format, ids::kFormatCombo, QStringLiteral("文件后缀"), 14, 59, 74, 66);
+    list(DialogList::LrcStyle, ids::kLrcStyleCombo, QStringLiteral("LRC 样式"), 129, 174, 74, 64);
+    m_btnAssOptions = button(ids::kAssOptions, QStringLiteral("ASS 选项…"), 242, 73, 49);
+    list(DialogList::Encoding, ids::kEncodingCombo, QStringLiteral("编码"), 30, 59, 91, 66);
+    m_spinShift = new QSpinBox(this);
+    place(m_spinShift, ids::kShiftSpin, 174, 91, 48, 13, QStringLiteral("时间平移（毫秒）"));
+    m_spinShift->setRange(static_cast<int>(-kMaxShift), static_cast<int>(kMaxShift));
+    list(DialogList::Chinese, ids::kChineseCombo, QStringLiteral("简繁转换"), 14, 59, 108, 100);
     m_checkOpenTarget = new QCheckBox(QStringLiteral("打开目标目录"), this);
-    place(m_checkOpenTarget, ids::kOpenTargetCheck, 174, 94, 64, 10);
-    m_btnStart = button(ids::kStart, QStringLiteral("开始(&S)"), 59, 128, 50);
+    place(m_checkOpenTarget, ids::kOpenTargetCheck, 174, 109, 64, 10);
+    m_btnStart = button(ids::kStart, QStringLiteral("开始(&S)"), 59, 145, 50);
     m_btnStart->setAutoDefault(true);
     m_btnStart->setDefault(true);
-    m_btnStop = button(ids::kStop, QStringLiteral("停止(&T)"), 123, 128, 50);
-    m_btnExit = button(ids::kExit, QStringLiteral("退出(&X)"), 187, 128, 50);
-    m_btnDetails = button(ids::kDetails, QStringLiteral("详情(&D)…"), 242, 128, 49);
+    m_btnStop = button(ids::kStop, QStringLiteral("停止(&T)"), 123, 145, 50);
+    m_btnExit = button(ids::kExit, QStringLiteral("退出(&X)"), 187, 145, 50);
+    m_btnDetails = button(ids::kDetails, QStringLiteral("详情(&D)…"), 242, 145, 49);
     m_btnDetails->setAccessibleName(QStringLiteral("转换问题详情"));
     auto* group = new QGroupBox(QStringLiteral("转换"), this);
-    place(group, nullptr, 7, 7, 287, 142);
+    place(group, nullptr, 7, 7, 287, 159);
     group->lower(); // a frame behind the controls, not a cover over them
-    label(QStringLiteral("KSC路径："), 18, 26, 39, m_editSource);
-    label(QStringLiteral("KMC路径："), 18, 43, 39, m_editTarget);
     QPushButton* browseSource = button(ids::kBrowseSource, QStringLiteral("浏览"), 242, 22, 49);
     browseSource->setAccessibleName(QStringLiteral("浏览 KSC路径"));
     QPushButton* browseTarget = button(ids::kBrowseTarget, QStringLiteral("浏览"), 242, 41, 49);
     browseTarget->setAccessibleName(QStringLiteral("浏览 KMC路径"));
-    label(QStringLiteral("文件后缀："), 14, 77, 43, m_formatGroup->buttons().front());
-    label(QStringLiteral("编码："), 30, 95, 27, m_comboEncoding);
+    label(QStringLiteral("时间平移："), 129, 93, 43, m_spinShift);
+    label(QStringLiteral("毫秒"), 224, 93, 16, nullptr);
     m_progress = new TextProgressCtrl(this);
-    place(m_progress, ids::kProgress, 60, 110, 178, 14);
-    m_progress->setAccessibleName(QStringLiteral("转换进度"));
+    place(m_progress, ids::kProgress, 60, 127, 178, 14, QStringLiteral("转换进度"));
     m_staticElapsed = new QLabel(this);
     m_staticElapsed->setTextFormat(Qt::PlainText);
-    place(m_staticElapsed, ids::kElapsed, 245, 112, 42, 12);
-    m_staticElapsed->setAccessibleName(QStringLiteral("用时"));
-    label(QStringLiteral("转换进度："), 14, 113, 43, m_progress);
-    label(QStringLiteral("作者："), 30, 60, 27, m_editAuthor);
+    place(m_staticElapsed, ids::kElapsed, 245, 129, 42, 12, QStringLiteral("用时"));
+    label(QStringLiteral("转换进度："), 14, 130, 43, m_progress);
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignCenter);
-    place(icon, ids::kIcon, 32, 125, 20, 20);
+    place(icon, ids::kIcon, 32, 142, 20, 20);
 
+    connect(List(DialogList::Format), &QComboBox::currentIndexChanged, this,
+            [this] { m_controller.OnFormatChanged(); });
     connect(browseSource, &QPushButton::clicked, this, [this] { m_controller.OnBrowseSource(); });
     connect(browseTarget, &QPushButton::clicked, this, [this] { m_controller.OnBrowseTarget(); });
     connect(m_btnStart, &QPushButton::clicked, this, [this] { m_controller.OnStart(); });
@@ -238,8 +240,9 @@ QLineEdit* ConverterDialog::Box(Field field) const {
 }
 
 std::string ConverterDialog::GetText(Field field) const {
-    if (field == Field::Elapsed) {
-        return m_staticElapsed->text().toStdString();
+    if (field == Field::Elapsed || field == Field::Shift) {
+        return (field == Field::Shift ? m_spinShift->cleanText() : m_staticElapsed->text())
+            .toStdString();
     }
     const QString text = Box(field)->text();
     return field == Field::Author ? text.toStdString() : ToPath(text);
@@ -248,6 +251,8 @@ std::string ConverterDialog::GetText(Field field) const {
 void ConverterDialog::SetText(Field field, const std::string& text) {
     if (field == Field::Elapsed) {
         m_staticElapsed->setText(FromText(text));
+    } else if (field == Field::Shift) {
+        m_spinShift->setValue(FromText(text).toInt()); // the controller's numbers only
     } else {
         Box(field)->setText(field == Field::Author ? FromText(text) : FromPath(text));
     }
@@ -258,16 +263,25 @@ void ConverterDialog::SelectSource() {
 }
 
 DialogOptions ConverterDialog::GetOptions() const {
-    return {static_cast<OutputFormat>(m_formatGroup->checkedId()),
-            m_comboEncoding->currentData().toString().toStdString(),
-            m_checkOpenTarget->isChecked()};
+    DialogOptions options;
+    for (const DialogList list : kDialogLists) {
+        ChooseEntry(list, List(list)->currentIndex(), options);
+    }
+    options.openTarget = m_checkOpenTarget->isChecked();
+    return options;
 }
 
 void ConverterDialog::SetOptions(const DialogOptions& options) {
-    m_formatGroup->button(static_cast<int>(options.format))->setChecked(true);
-    m_comboEncoding->setCurrentIndex(
-        m_comboEncoding->findData(QString::fromStdString(options.encoding)));
+    for (const DialogList list : kDialogLists) {
+        List(list)->setCurrentIndex(ListIndex(list, options));
+    }
     m_checkOpenTarget->setChecked(options.openTarget);
+}
+
+void ConverterDialog::EnableOptions(const OptionStates& states) {
+    List(DialogList::LrcStyle)->setEnabled(states.lrcStyle);
+    m_spinShift->setEnabled(states.shift);
+    m_btnAssOptions->setEnabled(states.assOptions);
 }
 
 void ConverterDialog::SetPos(int pos) {
@@ -292,11 +306,7 @@ void ConverterDialog::EnableDetails(bool enable) {
 }
 
 void ConverterDialog::SetFrameTimer(bool on) {
-    if (on) {
-        m_refreshTimer.start();
-    } else {
-        m_refreshTimer.stop();
-    }
+    on ? m_refreshTimer.start() : m_refreshTimer.stop();
 }
 
 void ConverterDialog::PostRunReturned() {

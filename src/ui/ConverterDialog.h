@@ -7,13 +7,14 @@
 #include <QSettings>
 #include <QString>
 #include <QTimer>
+#include <array>
 
-class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace tolvren {
 
@@ -31,10 +32,11 @@ private:
     mutable QSettings m_settings{QStringLiteral("Tolvren"), QStringLiteral("Tolvren")};
 };
 
-/// The main window: source and target folders, author, output format, the scripts' encoding, and
-/// a run of the batch worker with its progress and its problems. It lays the controls out, paints
-/// and routes what happens to them to its ConverterController, which decides everything; its
-/// frame timer is a QTimer, and the worker's return reaches it as a queued signal.
+/// The main window: source and target folders, author, output format and its options, the
+/// scripts' encoding and Chinese script, and a run of the batch worker with its progress and its
+/// problems. It lays the controls out, paints and routes what happens to them to its
+/// ConverterController, which decides everything; its frame timer is a QTimer, and the worker's
+/// return reaches it as a queued signal.
 class ConverterDialog : public QDialog, private ConverterView {
     Q_OBJECT
 
@@ -59,12 +61,14 @@ protected:
 private:
     void CreateControls();
     QLineEdit* Box(Field field) const;
+    QComboBox* List(DialogList list) const { return m_lists.at(static_cast<std::size_t>(list)); }
 
     std::string GetText(Field field) const override;
     void SetText(Field field, const std::string& text) override;
     void SelectSource() override;
     DialogOptions GetOptions() const override;
     void SetOptions(const DialogOptions& options) override;
+    void EnableOptions(const OptionStates& states) override;
     void SetPos(int pos) override;
     void SetBarText(const std::string& text) override;
     void SetProblemTip(const std::string& text) override;
@@ -85,8 +89,9 @@ private:
     QLineEdit* m_editTarget = nullptr;
     QLineEdit* m_editAuthor = nullptr;
     QLabel* m_staticElapsed = nullptr;
-    QButtonGroup* m_formatGroup = nullptr;
-    QComboBox* m_comboEncoding = nullptr;
+    std::array<QComboBox*, kDialogLists.size()> m_lists{}; ///< in the order of DialogList
+    QSpinBox* m_spinShift = nullptr;
+    QPushButton* m_btnAssOptions = nullptr;
     QCheckBox* m_checkOpenTarget = nullptr;
     QPushButton* m_btnDetails = nullptr;
 

@@ -20,6 +20,7 @@ public:
     std::map<Field, std::string> texts;
     int selected = 0; ///< how often the source text was selected
     DialogOptions options;
+    OptionStates enabled;
     std::string bar, tip, picked, pickerStart; ///< picked: what the folder picker answers
     int pos = 0;
     bool running = true, details = true, timer = false, closed = false;
@@ -34,6 +35,7 @@ public:
     void SelectSource() override { ++selected; }
     DialogOptions GetOptions() const override { return options; }
     void SetOptions(const DialogOptions& shown) override { options = shown; }
+    void EnableOptions(const OptionStates& states) override { enabled = states; }
     void SetPos(int shown) override { pos = shown; }
     void SetBarText(const std::string& text) override { bar = text; }
     void SetProblemTip(const std::string& text) override { tip = text; }
@@ -158,11 +160,27 @@ TEST_F(ConverterControllerTest, ComesBackAsItWasLeftAndShowsWhatADamagedSettingH
     EXPECT_TRUE(view.closed);
     EXPECT_EQ(store.values["Author"] + store.values["Format"] + store.values["SourceDir"],
               "作者lrc/歌曲");
-    // A kept value the window does not offer is not taken.
-    store.values["Format"] = "doc";
-    store.values["Encoding"] = "ebcdic";
+    EXPECT_EQ(store.values["LrcStyle"] + store.values["Shift"] + store.values["Chinese"],
+              "enhanced0");
+    store.values["LrcStyle"] = "Plain";
+    store.values["Shift"] = " -300";
+    store.values["Chinese"] = "s2twp";
     Open();
-    EXPECT_TRUE(view.options.format == OutputFormat::Kmc && view.options.encoding == "gbk");
+    EXPECT_TRUE(view.options.lrcStyle == LrcStyle::Plain && view.texts[Field::Shift] == "-300" &&
+                view.options.chinese == ChineseMode::S2twp && view.enabled.lrcStyle);
+    // A kept value the window does not offer is not taken.
+    for (const char* shift : {"12x", "86400001", "99999999999999999999", ""}) {
+        store.values["Format"] = "doc";
+        store.values["Encoding"] = "ebcdic";
+        store.values["LrcStyle"] = "fancy";
+        store.values["Chinese"] = "zz";
+        store.values["Shift"] = shift;
+        Open();
+        EXPECT_TRUE(view.options.format == OutputFormat::Kmc && view.options.encoding == "gbk" &&
+                    view.options.lrcStyle == LrcStyle::Enhanced &&
+                    view.options.chinese == ChineseMode::Off && view.texts[Field::Shift] == "0")
+            << shift;
+    }
     // Kept or not, the window closes, and says when its choices could not be kept.
     store.writable = false;
     controller->OnCancel();
@@ -267,6 +285,45 @@ TEST_F(ConverterControllerTest, TheRunGetsTheWindowsChoicesAndOpensTheTarget) {
     test::SetEnvironment("HOME", "");
     Start("~", "~");
     EXPECT_EQ(view.bar, "KSC 路径不存在");
+}
+
+// The controls of a format's options are enabled for the formats that take them; a run takes what
+// its format takes of them, and 时间平移 is checked as the boxes are, only where it applies.
+TEST_F(ConverterControllerTest, EachFormatTakesItsOwnOptions) {
+    struct Case {
+        OutputFormat format;
+        const char* shift;
+        OptionStates enabled;
+        std::int64_t taken; ///< the request's shift
+        bool plain;         ///< the request's LRC style is plain
+        const char* refused = "";
+    };
+    for (const Case& c :
+         {Case{OutputFormat::Kmc, "abc", {false, false, false}, 0, false},
+          {OutputFormat::Xml, "500", {false, false, false}, 0, false},
+          {OutputFormat::Lrc, " -500 ", {true, true, false}, -500, true},
+          {OutputFormat::Ass, "+20", {false, true, true}, 20, false},
+          {OutputFormat::Ttml, "86400000", {false, true, false}, kMaxShift, false},
+          {OutputFormat::Srt, "1.5", {}, 0, false, "时间平移须是整数毫秒：1.5"},
+          {OutputFormat::Srt, "-86400001", {}, 0, false, "时间平移超过了一天"},
+          {OutputFormat::Srt, "9999999999999999999999", {}, 0, false, "时间平移超过了一天"}}) {
+        view.options = {c.format, "gbk", false, LrcStyle::Plain, ChineseMode::Hk2s};
+        controller->OnFormatChanged();
+        Type(Field::Shift, c.shift);
+        const int before = runs;
+        Start(tree.Root(), tree.Root() + kPathSeparator + "out");
+        if (*c.refused != '\0') {
+            EXPECT_EQ(view.bar, c.refused);
+            EXPECT_EQ(runs, before);
+            continue;
+        }
+        Finish();
+        EXPECT_EQ(view.enabled, c.enabled) << c.shift;
+        EXPECT_TRUE(request.format == c.format && request.document.timing.shift == c.taken &&
+                    (request.document.lrc.style == LrcStyle::Plain) == c.plain &&
+                    request.chinese == ChineseMode::Hk2s)
+            << c.shift;
+    }
 }
 
 // Each frame shows the newest state and writes the fields back over what was typed meanwhile; the

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,18 +64,18 @@ private slots:
 
     // In tab order: the controls, and the buttons' texts with + when checked, - when disabled.
     void startsIdleWithItsControlsInTabOrderAndNamed() {
-        const QStringList order = {ids::kSourceEdit, ids::kTargetEdit,    ids::kAuthorEdit,
-                                   ids::kKmcRadio,   ids::kXmlRadio,      ids::kLrcRadio,
-                                   ids::kAssRadio,   ids::kEncodingCombo, ids::kOpenTargetCheck,
-                                   ids::kStart,      ids::kStop,          ids::kExit,
-                                   ids::kDetails,    ids::kBrowseSource,  ids::kBrowseTarget};
-        const QStringList texts =
-            QStringLiteral("|||KMC+|XML|LRC|ASS||打开目标目录|开始(&S)|停止(&T)-|"
-                           "退出(&X)|详情(&D)…-|浏览|浏览")
-                .split('|');
+        const QStringList order = {
+            ids::kSourceEdit,    ids::kTargetEdit,      ids::kAuthorEdit,    ids::kFormatCombo,
+            ids::kLrcStyleCombo, ids::kAssOptions,      ids::kEncodingCombo, ids::kShiftSpin,
+            ids::kChineseCombo,  ids::kOpenTargetCheck, ids::kStart,         ids::kStop,
+            ids::kExit,          ids::kDetails,         ids::kBrowseSource,  ids::kBrowseTarget};
+        const QStringList texts = QStringLiteral("|||||ASS 选项…-||||打开目标目录|开始(&S)|"
+                                                 "停止(&T)-|退出(&X)|详情(&D)…-|浏览|浏览")
+                                      .split('|');
         QWidget* w = Find(ids::kSourceEdit);
         for (int i = 0; i < order.size(); w = w->nextInFocusChain()) {
-            if ((w->focusPolicy() & Qt::TabFocus) != 0) {
+            // A spin box takes the focus through its own box inside it.
+            if ((w->focusPolicy() & Qt::TabFocus) != 0 && w->parentWidget() == m_dialog.get()) {
                 auto* button = qobject_cast<QAbstractButton*>(w);
                 QCOMPARE(w->objectName(), order[i]);
                 QCOMPARE(button == nullptr ? QString()
@@ -85,19 +86,22 @@ private slots:
             }
         }
         QCOMPARE(Find<QComboBox>(ids::kEncodingCombo)->currentText(), QStringLiteral("GBK"));
+        QCOMPARE(Find<QComboBox>(ids::kFormatCombo)->currentText(), QStringLiteral("KMC"));
+        QVERIFY(!Find(ids::kLrcStyleCombo)->isEnabled() && !Find(ids::kShiftSpin)->isEnabled());
         QCOMPARE(Find<TextProgressCtrl>(ids::kProgress)->DisplayText(), QStringLiteral("0%"));
     }
 
     // 浏览 reaches the controller; typed keys and Enter start the real worker into a
-    // relative target; the bar, its tooltip and 详情… show the run; Esc closes the window and
-    // its choices are kept. The documents are those the command-line tool writes.
+    // relative target, in the format, shift and Chinese script chosen; the bar, its tooltip and
+    // 详情… show the run; Esc closes the window and its choices are kept. The documents are those
+    // the command-line tool writes with the same options.
     void aRunStartedByKeysWritesWhatTheCommandLineToolWrites() {
         test::TestTree tree;
         for (const char* name : {"src/a.ksc", "src/pop/情歌.ksc", "src/bad.ksc"}) {
             tree.Write(name, test::kSong);
         }
         tree.Write("src/empty.ksc", ""); // converted, with a warning
-        tree.MakeFolder("out/bad.kmc");  // cannot be written over
+        tree.MakeFolder("out/bad.ttml"); // cannot be written over
         const test::WorkingFolder inside(tree.Root());
         const QString source = FromPath(tree.Path("src"));
         m_strPicked = source;
@@ -109,7 +113,12 @@ private slots:
         QTest::keyClicks(Find(ids::kTargetEdit), QStringLiteral("out"));
         QTest::keyClick(Find(ids::kTargetEdit), Qt::Key_Tab);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Tolvren"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        auto* format = Find<QComboBox>(ids::kFormatCombo);
+        format->setCurrentIndex(format->findText(QStringLiteral("TTML")));
+        QVERIFY(Find(ids::kShiftSpin)->isEnabled() && !Find(ids::kLrcStyleCombo)->isEnabled());
+        Find<QSpinBox>(ids::kShiftSpin)->setValue(-250);
+        Find<QComboBox>(ids::kChineseCombo)->setCurrentIndex(1); // 简→繁
+        QTest::keyClick(Find(ids::kAuthorEdit), Qt::Key_Return);
         QVERIFY(!IsIdle());
         QTRY_VERIFY_WITH_TIMEOUT(IsIdle(), 30000);
         auto* bar = Find<TextProgressCtrl>(ids::kProgress);
@@ -127,13 +136,14 @@ private slots:
 
         QProcess cli;
         cli.start(qEnvironmentVariable("TOLVREN_CLI"),
-                  {"-q", "-a", "Tolvren", source, FromPath(tree.Path("cli"))});
+                  {"-q", "-a", "Tolvren", "-f", "ttml", "--shift", "-250", "--chinese", "s2t",
+                   source, FromPath(tree.Path("cli"))});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         for (const std::string name : {"a", "情歌", "empty"}) {
-            const std::string document = tree.Read(tree.Path("out/" + name + ".kmc"));
+            const std::string document = tree.Read(tree.Path("out/" + name + ".ttml"));
             QVERIFY2(!document.empty(), name.c_str());
-            QCOMPARE(document, tree.Read(tree.Path("cli/" + name + ".kmc")));
+            QCOMPARE(document, tree.Read(tree.Path("cli/" + name + ".ttml")));
         }
 
         QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);

@@ -23,10 +23,11 @@ constexpr UINT_PTR kDropSubclassId = 1;
 // WM_COMMAND's notification code for a command from the accelerator table (F1).
 constexpr WORD kFromAccelerator = 1;
 
-constexpr std::pair<int, OutputFormat> kFormatRadios[] = {{IDC_KMC, OutputFormat::Kmc},
-                                                          {IDC_XML, OutputFormat::Xml},
-                                                          {IDC_LRC, OutputFormat::Lrc},
-                                                          {IDC_ASS, OutputFormat::Ass}};
+// The drop-down list of each of the controller's lists.
+constexpr std::pair<DialogList, int> kLists[] = {{DialogList::Format, IDC_FORMAT},
+                                                 {DialogList::LrcStyle, IDC_LRC_STYLE},
+                                                 {DialogList::Encoding, IDC_ENCODING},
+                                                 {DialogList::Chinese, IDC_CHINESE}};
 
 std::wstring WindowText(HWND hWnd) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hWnd)) + 1, L'\0');
@@ -40,6 +41,7 @@ int FieldId(ConverterView::Field field) {
     return field == Field::SourceDir   ? IDC_SOURCE_DIR
            : field == Field::TargetDir ? IDC_TARGET_DIR
            : field == Field::Author    ? IDC_AUTHOR
+           : field == Field::Shift     ? IDC_SHIFT
                                        : IDC_ELAPSED;
 }
 
@@ -98,6 +100,8 @@ INT_PTR ConverterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*
         // Clicks, Enter and Esc, and F1 through the accelerators.
         if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == kFromAccelerator) {
             OnCommand(LOWORD(wParam));
+        } else if (HIWORD(wParam) == CBN_SELCHANGE && LOWORD(wParam) == IDC_FORMAT) {
+            m_controller.OnFormatChanged();
         }
         return TRUE;
     case WM_SYSCOMMAND:
@@ -165,10 +169,14 @@ void ConverterDialog::OnInitDialog() {
     ::LoadIconMetric(m_hInstance, MAKEINTRESOURCEW(IDI_TOLVREN), LIM_SMALL, &m_hSmallIcon);
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
-    for (const EncodingChoice& choice : DialogEncodings()) {
-        ::SendMessageW(Item(IDC_ENCODING), CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(Widen(choice.text).c_str()));
+    for (const auto& [list, id] : kLists) {
+        for (const std::string& entry : ListEntries(list)) {
+            ::SendDlgItemMessageW(m_hWnd, id, CB_ADDSTRING, 0,
+                                  reinterpret_cast<LPARAM>(Widen(entry).c_str()));
+        }
     }
+    ::SendDlgItemMessageW(m_hWnd, IDC_SHIFT_SPIN, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxShift),
+                          static_cast<LPARAM>(kMaxShift));
 
     // The bar's tooltip counts the last run's problems; without any it shows nothing.
     m_hToolTip = ::CreateWindowExW(
@@ -233,30 +241,29 @@ void ConverterDialog::SelectSource() {
 
 DialogOptions ConverterDialog::GetOptions() const {
     DialogOptions options;
-    for (const auto& [id, format] : kFormatRadios) {
-        if (IsChecked(id)) {
-            options.format = format;
-        }
-    }
-    const auto index = ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_GETCURSEL, 0, 0);
-    if (index >= 0 && static_cast<std::size_t>(index) < DialogEncodings().size()) {
-        options.encoding = DialogEncodings()[static_cast<std::size_t>(index)].name;
+    for (const auto& [list, id] : kLists) {
+        ChooseEntry(list, static_cast<int>(::SendDlgItemMessageW(m_hWnd, id, CB_GETCURSEL, 0, 0)),
+                    options);
     }
     options.openTarget = IsChecked(IDC_OPEN_TARGET);
     return options;
 }
 
 void ConverterDialog::SetOptions(const DialogOptions& options) {
-    for (const auto& [id, format] : kFormatRadios) {
-        ::CheckDlgButton(m_hWnd, id, format == options.format ? BST_CHECKED : BST_UNCHECKED);
-    }
-    const auto encodings = DialogEncodings();
-    for (std::size_t i = 0; i < encodings.size(); ++i) {
-        if (options.encoding == encodings[i].name) {
-            ::SendDlgItemMessageW(m_hWnd, IDC_ENCODING, CB_SETCURSEL, i, 0);
-        }
+    for (const auto& [list, id] : kLists) {
+        ::SendDlgItemMessageW(m_hWnd, id, CB_SETCURSEL,
+                              static_cast<WPARAM>(ListIndex(list, options)), 0);
     }
     ::CheckDlgButton(m_hWnd, IDC_OPEN_TARGET, options.openTarget ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void ConverterDialog::EnableOptions(const OptionStates& states) {
+    for (const auto& [id, enable] : {std::pair{IDC_LRC_STYLE, states.lrcStyle},
+                                     {IDC_SHIFT, states.shift},
+                                     {IDC_SHIFT_SPIN, states.shift},
+                                     {IDC_ASS_OPTIONS, states.assOptions}}) {
+        ::EnableWindow(Item(id), enable ? TRUE : FALSE);
+    }
 }
 
 void ConverterDialog::SetPos(int pos) {

@@ -9,10 +9,11 @@
 
 namespace tolvren::win32 {
 
-/// The main window (template IDD_CONVERTER): source and target folders, author, output format,
-/// the scripts' encoding, and a run of the batch worker with its progress and its problems. It
-/// routes its messages to its ConverterController, which decides everything, and draws what it
-/// is told; its frame timer is a WM_TIMER, and the worker's return reaches it as a posted message.
+/// The main window (template IDD_CONVERTER): source and target folders, author, output format and
+/// its options, the scripts' encoding and Chinese script, and a run of the batch worker with its
+/// progress and its problems. It routes its messages to its ConverterController, which decides
+/// everything, and draws what it is told; its frame timer is a WM_TIMER, and the worker's return
+/// reaches it as a posted message.
 class ConverterDialog : private ConverterView {
 public:
     ConverterDialog(HINSTANCE instance, ChoiceStore& store,
@@ -44,6 +45,7 @@ private:
     void SelectSource() override;
     DialogOptions GetOptions() const override;
     void SetOptions(const DialogOptions& options) override;
+    void EnableOptions(const OptionStates& states) override;
     void SetPos(int pos) override;
     void SetBarText(const std::string& text) override;
     void SetProblemTip(const std::string& text) override;

@@ -21,17 +21,19 @@
 #define IDC_BROWSE_TARGET 1004
 #define IDC_START 1005
 #define IDC_AUTHOR 1006
-#define IDC_KMC 1007
-#define IDC_XML 1008
 #define IDC_STOP 1009
 #define IDC_PROGRESS 1010
 #define IDC_ELAPSED 1011
 #define IDC_OPEN_TARGET 1013
 #define IDC_PROGRAM_ICON 1014
-#define IDC_LRC 1015
-#define IDC_ASS 1016
 #define IDC_ENCODING 1017
 #define IDC_DETAILS 1018
+#define IDC_FORMAT 1040
+#define IDC_LRC_STYLE 1041
+#define IDC_ASS_OPTIONS 1042
+#define IDC_SHIFT 1043
+#define IDC_SHIFT_SPIN 1044
+#define IDC_CHINESE 1045
 
 // The About box's version line, and the problem list.
 #define IDC_ABOUT_VERSION 1020
