@@ -665,6 +665,14 @@ std::string_view LrcStyleLabel(LrcStyle style) {
     return style == LrcStyle::Plain ? "逐行" : "逐字";
 }
 
+std::string_view AssByScriptText() {
+    return "按脚本";
+}
+
+std::string_view AssSampleText() {
+    return "卡拉OK 示例歌词";
+}
+
 std::string DescribeShiftNotANumber(std::string_view typed) {
     return fmt::format("时间平移须是整数毫秒：{}", EscapeControls(typed));
 }

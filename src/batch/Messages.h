@@ -81,6 +81,11 @@ std::string_view ChineseModeLabel(ChineseMode mode);
 /// A choice of the dialogs' LRC 样式 list: "逐字" (enhanced), "逐行" (plain).
 std::string_view LrcStyleLabel(LrcStyle style);
 
+/// What the ASS 选项 window shows for a choice left to the script: "按脚本".
+std::string_view AssByScriptText();
+/// The ASS 选项 window's sample line, drawn half sung.
+std::string_view AssSampleText();
+
 /// The dialogs' 时间平移 holds no whole number of milliseconds: "时间平移须是整数毫秒：abc".
 std::string DescribeShiftNotANumber(std::string_view typed);
 

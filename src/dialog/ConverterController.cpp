@@ -105,6 +105,7 @@ void ConverterController::OnInitDialog() {
     m_strTargetDir = choices.targetDir;
     m_strAuthor = choices.author;
     m_strShift = choices.shift;
+    m_ass = choices.ass;
     UpdateData(Exchange::ToControls);
     m_view.SetOptions(choices.options);
     OnFormatChanged();
@@ -202,6 +203,18 @@ void ConverterController::OnFormatChanged() {
     m_view.EnableOptions(OptionStatesFor(m_view.GetOptions().format));
 }
 
+void ConverterController::OnAssOptions() {
+    AssChoices choices = AssChoicesOf(m_ass);
+    while (m_view.EditAssOptions(choices)) {
+        auto picked = AssOptionsOf(choices, m_ass);
+        if (std::holds_alternative<AssOptions>(picked)) {
+            m_ass = std::get<AssOptions>(std::move(picked));
+            return;
+        }
+        m_view.ShowWarning(std::get<std::string>(picked));
+    }
+}
+
 void ConverterController::OnStart() {
     if (IsRunActive()) {
         return;
@@ -216,6 +229,7 @@ void ConverterController::OnStart() {
     request.chinese = options.chinese;
     DocumentOptions chosen;
     chosen.lrc.style = options.lrcStyle;
+    chosen.ass = m_ass;
     const std::optional<std::int64_t> shift = ShiftOfText(m_strShift);
     if (!shift && TimesCanMove(options.format)) {
         const std::string said = DescribeShiftNotANumber(m_strShift);
@@ -318,7 +332,7 @@ void ConverterController::OnRunFinished() {
 
 DialogChoices ConverterController::CurrentChoices() {
     UpdateData(Exchange::FromControls);
-    return {m_strSourceDir, m_strTargetDir, m_strAuthor, m_strShift, m_view.GetOptions()};
+    return {m_strSourceDir, m_strTargetDir, m_strAuthor, m_strShift, m_view.GetOptions(), m_ass};
 }
 
 void ConverterController::Close() {

@@ -56,6 +56,10 @@ public:
     /// not.
     void OnFormatChanged();
 
+    /// ASS 选项…: the ASS choices in their window. Picks that are refused are said, and the
+    /// window opens again with them; 取消 leaves the choices as they were.
+    void OnAssOptions();
+
     /// Takes the boxes (a leading "~" as HOME), the author and the options into a request and
     /// starts the worker. When the request cannot run, nothing starts: the bar says why in short
     /// and, when there is more to say (the path, the cause), a message box says all of it.
@@ -99,6 +103,7 @@ private:
     std::string m_strElapsed;
     std::string m_strAuthor;
     std::string m_strShift;
+    AssOptions m_ass;
     RunMonitor m_monitor;
     RunSummary m_summary; ///< the last run's, once it has ended
 };

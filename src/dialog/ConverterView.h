@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/RunState.h"
+#include "dialog/AssChoices.h"
 #include "dialog/DialogChoices.h"
 
 #include <string>
@@ -48,6 +49,9 @@ public:
     virtual std::string PickFolder(const std::string& startFolder) = 0;
     /// A message box over the window, titled as the window is; returns once it is closed.
     virtual void ShowWarning(const std::string& text) = 0;
+    /// ASS 选项…: the window of the ASS choices, modal, showing `choices`; true when closed with
+    /// 确定, `choices` then holding what the user picked.
+    virtual bool EditAssOptions(AssChoices& choices) = 0;
     /// 详情…: the list of a run's problems.
     virtual void ShowProblems(const std::vector<RunProblem>& problems) = 0;
     /// Closes the window; only ever called when no run is left.

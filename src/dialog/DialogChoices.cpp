@@ -1,6 +1,7 @@
 #include "dialog/DialogChoices.h"
 
 #include "batch/Messages.h"
+#include "dialog/AssChoices.h"
 
 #include <algorithm>
 #include <charconv>
@@ -148,6 +149,7 @@ DialogChoices RestoreChoices(const ChoiceStore& store) {
     if (const auto ms = ShiftOfText(shift); ms && *ms >= -kMaxShift && *ms <= kMaxShift) {
         choices.shift = std::to_string(*ms);
     }
+    choices.ass = RestoreAssOptions(store);
     return choices;
 }
 
@@ -162,6 +164,7 @@ bool StoreChoices(const DialogChoices& choices, ChoiceStore& store) {
     kept = store.Write(kLrcStyle, std::string(LrcStyleName(options.lrcStyle))) && kept;
     kept = store.Write(kShift, choices.shift) && kept;
     kept = store.Write(kChinese, std::string(ChineseModeName(options.chinese))) && kept;
+    kept = StoreAssOptions(choices.ass, store) && kept;
     return store.Flush() && kept;
 }
 

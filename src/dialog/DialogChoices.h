@@ -65,6 +65,7 @@ struct DialogChoices {
     std::string author;     ///< UTF-8
     std::string shift{"0"}; ///< 时间平移 as typed: milliseconds
     DialogOptions options;
+    AssOptions ass; ///< ASS 选项…
 };
 
 /// Where a dialog keeps its choices, as UTF-8 texts under names.

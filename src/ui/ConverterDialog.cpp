@@ -1,6 +1,7 @@
 #include "ui/ConverterDialog.h"
 
 #include "ui/AboutDialog.h"
+#include "ui/AssOptionsDialog.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/PathText.h"
@@ -181,6 +182,7 @@ void ConverterDialog::CreateControls() {
 
     connect(List(DialogList::Format), &QComboBox::currentIndexChanged, this,
             [this] { m_controller.OnFormatChanged(); });
+    connect(m_btnAssOptions, &QPushButton::clicked, this, [this] { m_controller.OnAssOptions(); });
     connect(browseSource, &QPushButton::clicked, this, [this] { m_controller.OnBrowseSource(); });
     connect(browseTarget, &QPushButton::clicked, this, [this] { m_controller.OnBrowseTarget(); });
     connect(m_btnStart, &QPushButton::clicked, this, [this] { m_controller.OnStart(); });
@@ -240,12 +242,11 @@ QLineEdit* ConverterDialog::Box(Field field) const {
 }
 
 std::string ConverterDialog::GetText(Field field) const {
-    if (field == Field::Elapsed || field == Field::Shift) {
-        return (field == Field::Shift ? m_spinShift->cleanText() : m_staticElapsed->text())
-            .toStdString();
-    }
-    const QString text = Box(field)->text();
-    return field == Field::Author ? text.toStdString() : ToPath(text);
+    const QString text = field == Field::Elapsed ? m_staticElapsed->text()
+                         : field == Field::Shift ? m_spinShift->cleanText()
+                                                 : Box(field)->text();
+    return field == Field::SourceDir || field == Field::TargetDir ? ToPath(text)
+                                                                  : text.toStdString();
 }
 
 void ConverterDialog::SetText(Field field, const std::string& text) {
@@ -321,6 +322,10 @@ void ConverterDialog::ShowWarning(const std::string& text) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), FromText(text), QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText); // a "<" in a path is no markup
     box.exec();
+}
+
+bool ConverterDialog::EditAssOptions(AssChoices& choices) {
+    return tolvren::EditAssOptions(this, choices);
 }
 
 void ConverterDialog::ShowProblems(const std::vector<RunProblem>& problems) {

@@ -78,6 +78,7 @@ private:
     void PostRunReturned() override;
     std::string PickFolder(const std::string& startFolder) override;
     void ShowWarning(const std::string& text) override;
+    bool EditAssOptions(AssChoices& choices) override;
     void ShowProblems(const std::vector<RunProblem>& problems) override;
     void CloseWindow() override;
 

@@ -48,6 +48,18 @@ public:
         return picked;
     }
     void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    /// What the ASS window is shown, and what the user picks each time it opens; none: 取消.
+    std::vector<AssChoices> assShown;
+    std::vector<AssChoices> assPicks;
+    bool EditAssOptions(AssChoices& choices) override {
+        assShown.push_back(choices);
+        if (assPicks.empty()) {
+            return false;
+        }
+        choices = assPicks.front();
+        assPicks.erase(assPicks.begin());
+        return true;
+    }
     void ShowProblems(const std::vector<RunProblem>& shown) override {
         problemsShown = shown.size();
     }

@@ -153,6 +153,26 @@ private slots:
                  QStringLiteral("Tolvren"));
     }
 
+    // ASS 选项… opens its window once ASS is chosen, and Esc closes it. With TOLVREN_SHOTS set,
+    // both windows are kept there as pictures.
+    void theAssOptionsOpenFromTheirButtonAndCloseOnEsc() {
+        auto* format = Find<QComboBox>(ids::kFormatCombo);
+        format->setCurrentIndex(format->findText(QStringLiteral("ASS")));
+        const QString shots = qEnvironmentVariable("TOLVREN_SHOTS");
+        QString shown;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            shown = window->objectName();
+            if (!shots.isEmpty()) {
+                window->grab().save(shots + "/qt-ass-options.png");
+                m_dialog->grab().save(shots + "/qt-main.png");
+            }
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        QTest::mouseClick(Find<QAbstractButton>(ids::kAssOptions), Qt::LeftButton);
+        QCOMPARE(shown, QStringLiteral("assOptionsDialog"));
+    }
+
     // Where QSettings cannot write (its folder is a file here), closing says so, and closes.
     void choicesThatCannotBeKeptAreSaid() {
         QTemporaryDir config;

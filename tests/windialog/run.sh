@@ -9,13 +9,14 @@
 # 0. --help on standard output, an unknown option a usage error (status 2) on standard error.
 # 1. Without settings the window opens empty with the source box focused; the folder dialog
 #    opens from 浏览 and, cancelled, changes nothing; chosen, it gives the source and its kmc
-#    folder; Tab goes from box to box, the target and the author are typed, Enter starts; the
-#    documents are those that tolvren-cli.exe of the same build writes, byte for byte; the bar
+#    folder; Tab goes from box to box, the target and the author are typed, TTML is chosen in the
+#    format list (the shift box enabled, the LRC style not), Enter starts; the documents are
+#    those that tolvren-cli.exe of the same build writes, byte for byte; the bar
 #    ends with the final text; 详情… lists the problems and Ctrl+C copies them; the About box
 #    opens from the system menu and on F1.
 # 2. Esc closes the idle window, and the choices are in HKCU\Software\Tolvren.
 # 3. tolvren.exe FOLDER (with "..", and a trailing backslash as a batch file writes it): the
-#    source clean, its kmc folder the target, the author as kept; Enter starts, Alt+T stops the
+#    source clean, its kmc folder the target, the author and the format as kept; Enter starts, Alt+T stops the
 #    run: the documents written are exactly the ones the bar reports.
 # With --screenshots, PNGs of the idle window, a run with problems (its tooltip shown), the
 # problem list, the About box, the system menu and a start refused (the bar short, the box whole)
@@ -100,12 +101,12 @@ cp "$examples/invalid-gbk.ksc" "$songs/坏字节.ksc"
 cp "$examples/worked-example.ksc" "$songs/blocked.ksc"
 count=$((i + 2))
 author=Tolvren
-blocked() { mkdir -p "$1/blocked.kmc"; }
+blocked() { mkdir -p "$1/blocked.ttml"; }
 blocked "$work/cli"
 before=$(ms)
-win "$cli" -q -a "$author" "$(winpath "$songs")" "$(winpath "$work/cli")" >/dev/null 2>&1 || true
+win "$cli" -q -a "$author" -f ttml "$(winpath "$songs")" "$(winpath "$work/cli")" >/dev/null 2>&1 || true
 cli_ms=$(($(ms) - before))
-[[ $(find "$work/cli" -name '*.kmc' -type f | wc -l) -eq $((count - 1)) ]] ||
+[[ $(find "$work/cli" -name '*.ttml' -type f | wc -l) -eq $((count - 1)) ]] ||
     fail "tolvren-cli.exe did not write the reference documents"
 
 start_dialog() {
@@ -127,7 +128,7 @@ same_documents() { # FOLDER: each document there is the CLI's
     local document
     while IFS= read -r document; do
         cmp -s "$document" "$work/cli/${document#"$1"/}" || fail "${document#"$1"/} differs from the CLI's"
-    done < <(find "$1" -name '*.kmc' -type f)
+    done < <(find "$1" -name '*.ttml' -type f)
 }
 
 # --- 0. The command line, without a window.
@@ -142,7 +143,8 @@ grep -q "unrecognized option '--bogus'" "$work/usage" || fail "no usage error fo
 # --- 1. The first start: empty, the source chosen in the folder dialog, the rest typed.
 start_dialog
 expect "focus at start" "$(probe focus)" "source 0 0"
-expect "KMC at start" "$(probe state kmc)" "checked enabled"
+expect "KMC at start" "$(probe text format)" "KMC"
+expect "the shift at start" "$(probe state shift)" "unchecked disabled"
 expect "Stop at start" "$(probe state stop)" "unchecked disabled"
 expect "encoding at start" "$(probe text encoding)" "GBK"
 shot idle
@@ -164,6 +166,10 @@ xdotool key Tab Tab Tab # past 浏览 beside the target box and the source box
 xdotool type --delay 2 "$(winpath "$out")"
 xdotool key Tab
 xdotool type --delay 2 "$author"
+xdotool key Tab t # the format list: the first entry that starts with T
+expect "the format chosen" "$(probe text format)" "TTML"
+expect "the shift for TTML" "$(probe state shift)" "unchecked enabled"
+expect "the LRC style for TTML" "$(probe state lrc-style)" "unchecked disabled"
 before=$(ms)
 xdotool key Return
 final=$(probe wait-idle) || fail "the run did not end"
@@ -209,6 +215,7 @@ xdotool key Escape
 closed
 expect "kept source" "$(reg_value SourceDir)" "$(winpath "$songs")"
 expect "kept author" "$(reg_value Author)" "$author"
+expect "kept format" "$(reg_value Format)" "ttml"
 
 # --- 3. A folder on the command line, as a batch file writes it: started, then stopped.
 start_dialog "$(winpath "$songs")\\流行\\..\\"
@@ -222,7 +229,7 @@ final=$(probe wait-idle) || fail "the stopped run did not end"
 [[ $final =~ ^([0-9]+)/$count\ +[0-9]+%\ 停止 ]] ||
     fail "the run was not stopped (the bar says '$final'): make the corpus larger"
 next=${BASH_REMATCH[1]}
-written=$(find "$songs/kmc" -name '*.kmc' -type f | wc -l)
+written=$(find "$songs/kmc" -name '*.ttml' -type f | wc -l)
 ((written == next - 1)) || fail "the bar says '$final' but $written documents were written"
 same_documents "$songs/kmc"
 echo "stopped after $((next - 1)) of $count files: exactly those documents are there"

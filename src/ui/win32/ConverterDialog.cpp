@@ -2,6 +2,7 @@
 
 #include "files/Win32Text.h"
 #include "ui/win32/AboutDialog.h"
+#include "ui/win32/AssOptionsDialog.h"
 #include "ui/win32/FolderPicker.h"
 #include "ui/win32/ProblemListDialog.h"
 #include "ui/win32/Resource.h"
@@ -148,6 +149,9 @@ void ConverterDialog::OnCommand(int id) {
     case IDC_DETAILS:
         m_controller.OnDetails();
         break;
+    case IDC_ASS_OPTIONS:
+        m_controller.OnAssOptions();
+        break;
     case IDM_ABOUTBOX:
         ShowAboutDialog(m_hInstance, m_hWnd);
         break;
@@ -223,10 +227,6 @@ void ConverterDialog::OnDropFiles(HDROP drop) {
     m_controller.OnDrop(paths);
 }
 
-bool ConverterDialog::IsChecked(int id) const {
-    return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
-}
-
 std::string ConverterDialog::GetText(Field field) const {
     return Narrow(WindowText(Item(FieldId(field))));
 }
@@ -245,7 +245,7 @@ DialogOptions ConverterDialog::GetOptions() const {
         ChooseEntry(list, static_cast<int>(::SendDlgItemMessageW(m_hWnd, id, CB_GETCURSEL, 0, 0)),
                     options);
     }
-    options.openTarget = IsChecked(IDC_OPEN_TARGET);
+    options.openTarget = ::IsDlgButtonChecked(m_hWnd, IDC_OPEN_TARGET) == BST_CHECKED;
     return options;
 }
 
@@ -321,6 +321,10 @@ std::string ConverterDialog::PickFolder(const std::string& startFolder) {
 
 void ConverterDialog::ShowWarning(const std::string& text) {
     ::MessageBoxW(m_hWnd, Widen(text).c_str(), WindowText(m_hWnd).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+bool ConverterDialog::EditAssOptions(AssChoices& choices) {
+    return win32::EditAssOptions(m_hInstance, m_hWnd, choices);
 }
 
 void ConverterDialog::ShowProblems(const std::vector<RunProblem>& problems) {

@@ -38,7 +38,6 @@ private:
     void OnCommand(int id);
     void OnDropFiles(HDROP drop);
     HWND Item(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    bool IsChecked(int id) const;
 
     std::string GetText(Field field) const override;
     void SetText(Field field, const std::string& text) override;
@@ -55,6 +54,7 @@ private:
     void PostRunReturned() override;
     std::string PickFolder(const std::string& startFolder) override;
     void ShowWarning(const std::string& text) override;
+    bool EditAssOptions(AssChoices& choices) override;
     void ShowProblems(const std::vector<RunProblem>& problems) override;
     void CloseWindow() override;
 

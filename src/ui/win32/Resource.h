@@ -8,6 +8,7 @@
 #define IDD_CONVERTER 102
 #define IDD_PROBLEMS 103
 #define IDS_USAGE 104
+#define IDD_ASS_OPTIONS 105
 #define IDI_TOLVREN 128
 #define IDR_ACCELERATORS 129
 
@@ -34,6 +35,18 @@
 #define IDC_SHIFT 1043
 #define IDC_SHIFT_SPIN 1044
 #define IDC_CHINESE 1045
+
+// The ASS options window.
+#define IDC_ASS_FONT 1050
+#define IDC_ASS_SIZE 1051
+#define IDC_ASS_SIZE_SPIN 1052
+#define IDC_ASS_SUNG 1053
+#define IDC_ASS_UNSUNG 1054
+#define IDC_ASS_ROWS 1055
+#define IDC_ASS_TITLE 1056
+#define IDC_ASS_LEAD 1057
+#define IDC_ASS_LINGER 1058
+#define IDC_ASS_SAMPLE 1059
 
 // The About box's version line, and the problem list.
 #define IDC_ABOUT_VERSION 1020
