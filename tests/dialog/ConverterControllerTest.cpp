@@ -3,6 +3,7 @@
 // own tests only prove that their controls reach these decisions.
 #include "dialog/ConverterController.h"
 
+#include "batch/Messages.h"
 #include "dialog/ProblemList.h"
 #include "support/TestTree.h"
 
@@ -336,6 +337,51 @@ TEST_F(ConverterControllerTest, EachFormatTakesItsOwnOptions) {
                     request.chinese == ChineseMode::Hk2s)
             << c.shift;
     }
+}
+
+// ASS 选项… shows the choices a run is made with; a refused pick is said and shown again, 取消
+// keeps what was there; the picks go to ASS runs only, and come back from the store, a damaged
+// value as the default.
+TEST_F(ConverterControllerTest, TheAssChoicesAreCheckedSentAndKept) {
+    const AssChoices defaults = AssChoicesOf({});
+    EXPECT_TRUE(defaults.font == kAssDefaultFont && defaults.size == 80 &&
+                defaults.sung == 0x0078FF && defaults.unsung == 0xFFFFFF && defaults.rows == 0 &&
+                defaults.lead.empty() && defaults.titleCard);
+    AssChoices refused = defaults, picked = defaults;
+    refused.linger = "30001";
+    picked = {"微软雅黑", 60, 0xFF0000, 0x00FF00, 1, "4000", "", false};
+    view.assPicks = {refused, picked};
+    controller->OnAssOptions();
+    ASSERT_EQ(view.assShown.size(), 2U);
+    EXPECT_TRUE(view.assShown[0] == defaults && view.assShown[1] == refused);
+    AssOptions scratch;
+    EXPECT_EQ(view.warnings,
+              std::vector{DescribeAssOptionError(*SetAssOption(scratch, AssOption::Linger, "30001"),
+                                                 Language::Chinese)});
+    controller->OnAssOptions(); // 取消
+    EXPECT_EQ(view.assShown.back(), picked);
+    for (const OutputFormat format : {OutputFormat::Ass, OutputFormat::Lrc}) {
+        view.options.format = format;
+        Start(tree.Root(), tree.Root() + kPathSeparator + "out");
+        Finish();
+        EXPECT_EQ(AssChoicesOf(request.document.ass) == picked, format == OutputFormat::Ass);
+    }
+    controller->OnCancel();
+    EXPECT_EQ(store.values["AssStyle"] + "|" + store.values["AssRows"] + store.values["AssLead"] +
+                  store.values["AssLinger"] + store.values["AssTitleCard"],
+              "Fontname=微软雅黑,Fontsize=60,PrimaryColour=&H000000FF,SecondaryColour=&H0000FF00|"
+              "140000");
+    Open();
+    controller->OnAssOptions();
+    EXPECT_EQ(view.assShown.back(), picked);
+    store.values = {{"AssStyle", "Fontsize=abc"},
+                    {"AssRows", "4"},
+                    {"AssLead", "-5"},
+                    {"AssLinger", "1e3"},
+                    {"AssTitleCard", "?"}};
+    Open();
+    controller->OnAssOptions();
+    EXPECT_EQ(view.assShown.back(), defaults);
 }
 
 // Each frame shows the newest state and writes the fields back over what was typed meanwhile; the

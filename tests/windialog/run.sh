@@ -16,11 +16,12 @@
 #    opens from the system menu and on F1.
 # 2. Esc closes the idle window, and the choices are in HKCU\Software\Tolvren.
 # 3. tolvren.exe FOLDER (with "..", and a trailing backslash as a batch file writes it): the
-#    source clean, its kmc folder the target, the author and the format as kept; Enter starts, Alt+T stops the
-#    run: the documents written are exactly the ones the bar reports.
-# With --screenshots, PNGs of the idle window, a run with problems (its tooltip shown), the
-# problem list, the About box, the system menu and a start refused (the bar short, the box whole)
-# go to DIR, and the idle window at 144 DPI.
+#    source clean, its kmc folder the target, the author and the format as kept; Enter starts,
+#    Alt+T stops the run: the documents written are exactly the ones the bar reports.
+# 4. ASS chosen by keys: ASS 选项… opens its window, Esc closes it.
+# With --screenshots, PNGs of the idle window, ASS chosen and its options window, a run with
+# problems (its tooltip shown), the problem list, the About box, the system menu and a start
+# refused (the bar short, the box whole) go to DIR, and the idle window at 144 DPI.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -192,7 +193,7 @@ shot problem-list
 xdotool key ctrl+c # nothing selected: every problem
 copied=$(probe clipboard) || fail "Ctrl+C put nothing on the clipboard"
 expect "the copied heading" "$(head -n 1 <<<"$copied")" $'源路径\t目标路径\t原因'
-grep -q $'blocked.ksc\t.*blocked.kmc\t' <<<"$copied" || fail "the copied list has no row for blocked.ksc"
+grep -q $'blocked.ksc\t.*blocked.ttml\t' <<<"$copied" || fail "the copied list has no row for blocked.ksc"
 xdotool key Escape
 probe gone 转换中的问题 || fail "Esc did not close the list"
 # About: from the system menu's own entry, and on F1.
@@ -233,6 +234,21 @@ written=$(find "$songs/kmc" -name '*.ttml' -type f | wc -l)
 ((written == next - 1)) || fail "the bar says '$final' but $written documents were written"
 same_documents "$songs/kmc"
 echo "stopped after $((next - 1)) of $count files: exactly those documents are there"
+xdotool key Escape
+closed
+
+# --- 4. ASS chosen in the format list by its first letter: ASS 选项… (past the disabled LRC
+# style) opens the ASS window, and Esc closes it.
+start_dialog
+xdotool key Tab Tab Tab a
+expect "the format chosen" "$(probe text format)" "ASS"
+expect "ASS 选项… for ASS" "$(probe state ass)" "unchecked enabled"
+shot ass-chosen
+xdotool key Tab space
+probe window 'ASS 选项' || fail "ASS 选项… opened no window"
+shot ass-options
+xdotool key Escape
+probe gone 'ASS 选项' || fail "Esc did not close the ASS window"
 xdotool key Escape
 closed
 

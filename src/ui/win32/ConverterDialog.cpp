@@ -98,11 +98,13 @@ INT_PTR CALLBACK ConverterDialog::DialogProc(HWND hDlg, UINT message, WPARAM wPa
 INT_PTR ConverterDialog::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
     case WM_COMMAND:
-        // Clicks, Enter and Esc, and F1 through the accelerators.
-        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == kFromAccelerator) {
+        // A format chosen (its code is the accelerators' too), clicks, Enter, Esc and F1.
+        if (LOWORD(wParam) == IDC_FORMAT) {
+            if (HIWORD(wParam) == CBN_SELCHANGE) {
+                m_controller.OnFormatChanged();
+            }
+        } else if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == kFromAccelerator) {
             OnCommand(LOWORD(wParam));
-        } else if (HIWORD(wParam) == CBN_SELCHANGE && LOWORD(wParam) == IDC_FORMAT) {
-            m_controller.OnFormatChanged();
         }
         return TRUE;
     case WM_SYSCOMMAND:
