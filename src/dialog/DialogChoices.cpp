@@ -28,6 +28,7 @@ constexpr std::string_view kChinese = "Chinese";
 template <typename Table, typename Text>
 std::vector<std::string> Texts(const Table& table, Text text) {
     std::vector<std::string> texts;
+    texts.reserve(std::size(table));
     for (const auto& entry : table) {
         texts.emplace_back(text(entry));
     }
