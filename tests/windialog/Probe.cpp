@@ -24,12 +24,12 @@ namespace {
 constexpr const wchar_t* kMainTitle = L"Tolvren 批量转换器";
 
 constexpr std::pair<const wchar_t*, int> kControls[] = {
-    {L"source", IDC_SOURCE_DIR}, {L"target", IDC_TARGET_DIR}, {L"author", IDC_AUTHOR},
+    {L"source", IDC_SOURCE_DIR}, {L"target", IDC_TARGET_DIR},   {L"author", IDC_AUTHOR},
     {L"format", IDC_FORMAT},     {L"lrc-style", IDC_LRC_STYLE}, {L"ass", IDC_ASS_OPTIONS},
     {L"shift", IDC_SHIFT},       {L"chinese", IDC_CHINESE},     {L"encoding", IDC_ENCODING},
-    {L"open", IDC_OPEN_TARGET},
-    {L"start", IDC_START},       {L"stop", IDC_STOP},         {L"exit", IDCANCEL},
-    {L"details", IDC_DETAILS},   {L"bar", IDC_PROGRESS},      {L"elapsed", IDC_ELAPSED}};
+    {L"open", IDC_OPEN_TARGET},  {L"start", IDC_START},         {L"stop", IDC_STOP},
+    {L"exit", IDCANCEL},         {L"details", IDC_DETAILS},     {L"bar", IDC_PROGRESS},
+    {L"elapsed", IDC_ELAPSED}};
 
 int Id(const std::wstring& name) {
     for (const auto& [known, id] : kControls) {
