@@ -94,7 +94,9 @@ AssOptionsDialog::AssOptionsDialog(const AssChoices& choices, QWidget* parent)
         auto* control = new QLabel(QString::fromUtf8(text), this);
         place(control, x, y, w, 8);
         control->setBuddy(buddy);
-        control->setAccessibleName(control->text());
+        if (buddy != nullptr) { // a screen reader names the box by its label
+            buddy->setAccessibleName(control->text().chopped(1));
+        }
     };
     auto milliseconds = [this, &place](int x, int y, const std::string& text) {
         auto* control = new QLineEdit(FromText(text), this);
