@@ -80,12 +80,18 @@ public:
         ::CreateProcessW(self.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                          &startup, &m_process);
         ::SetEnvironmentVariableW(L"TOLVREN_HOLD", nullptr);
-        for (int wait = 0; wait < 1000 && !m_bHeld; ++wait) {
+        // Until the second program holds the file, while it lives: a wine that has just started
+        // can take many seconds to start a program.
+        const ULONGLONG deadline = ::GetTickCount64() + 120000;
+        while (!m_bHeld && ::GetTickCount64() < deadline &&
+               ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
             const HANDLE file = ::CreateFileW(system.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                               nullptr, OPEN_EXISTING, 0, nullptr);
             m_bHeld = file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
             if (file != INVALID_HANDLE_VALUE) {
                 ::CloseHandle(file);
+            }
+            if (!m_bHeld) {
                 ::Sleep(10);
             }
         }
