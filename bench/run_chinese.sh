@@ -10,14 +10,8 @@ cd "$(dirname "$0")/.."
 files=${1:-10000}
 rounds=${2:-3}
 
-./scripts/setup.sh
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j"$(nproc)" --target tolvren-cli make_corpus >/dev/null
-cli=$PWD/build/bench/src/cli/tolvren-cli
-
 source bench/common.sh
-scratch_folder chinese
-./build/bench/bench/make_corpus "$work/corpus" "$files" 100 2026
+corpus_bench chinese "$files"
 echo "corpus: $files songs, $(du -sh "$work/corpus" | cut -f1), in $(df --output=fstype "$work" | tail -n1)"
 
 # timed NAME [OPTION...]: one run into an empty target, its wall time in ms and user time in s.

@@ -13,14 +13,8 @@ cd "$(dirname "$0")/.."
 files=${1:-10000}
 rounds=${2:-3}
 
-./scripts/setup.sh
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j"$(nproc)" --target tolvren-cli make_corpus >/dev/null
-cli=$PWD/build/bench/src/cli/tolvren-cli
-
 source bench/common.sh
-scratch_folder bench
-./build/bench/bench/make_corpus "$work/corpus" "$files" 100 2026
+corpus_bench bench "$files"
 echo "corpus: $files songs, $(du -sh "$work/corpus" | cut -f1), $(find "$work/corpus" -type d | wc -l) folders, in $(df --output=fstype "$work" | tail -n1)"
 
 # Each run starts from an empty target with the previous run's writes flushed.
